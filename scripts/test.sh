@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, builds the three targets (the native one with
+# AddressSanitizer and UndefinedBehaviorSanitizer), and runs every suite; the Windows suites run
+# under Wine in a private prefix made once per run. Fails when any suite fails.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${KV_BUILD_DIR:-$root/build}
+jobs=${KV_JOBS:-$(nproc)}
+start=$(date +%s)
+
+bash "$root/scripts/install-deps.sh" || { echo "test: installing the dependencies failed"; exit 1; }
+
+configure() {  # dir, extra cmake arguments...
+  local dir=$1; shift
+  cmake -S "$root" -B "$build/$dir" -DKV_TESTS=ON "$@" >"$build/$dir.configure.log" 2>&1 \
+    || { cat "$build/$dir.configure.log"; return 1; }
+}
+
+mkdir -p "$build"
+status=0
+configure linux -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON || status=1
+configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
+configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win64.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
+[ $status -eq 0 ] || exit 1
+
+for t in linux win32 win64; do
+  echo "== build $t"
+  cmake --build "$build/$t" -j"$jobs" >"$build/$t.build.log" 2>&1 || { tail -n 60 "$build/$t.build.log"; exit 1; }
+done
+
+# Windowed tests need a display: a private Xvfb on a free number.
+display=""
+for n in $(seq 90 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+
+export KV_WINEPREFIX="$build/wineprefix"
+export WINEPREFIX="$KV_WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  WINEPREFIX="$KV_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
+  kill "$xvfb_pid" >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+if [ ! -f "$KV_WINEPREFIX/system.reg" ]; then
+  echo "== making the Wine prefix"
+  wineboot -i >/dev/null 2>&1 || { echo "test: wineboot failed"; exit 1; }
+  wineserver -w
+fi
+
+failed=()
+for t in linux win32 win64; do
+  echo "== test $t"
+  (cd "$build/$t" && ctest --output-on-failure -j"$jobs") | tee "$build/$t.test.log" | grep -E 'tests passed|Failed|FAILED|\*\*\*' 
+  grep -q '100% tests passed' "$build/$t.test.log" || failed+=("$t")
+  grep -hE '^\[  PASSED  \] [0-9]+ test' "$build/$t.test.log" >/dev/null 2>&1 || true
+done
+
+passed=0
+for t in linux win32 win64; do
+  n=$(cd "$build/$t" && ctest -N | sed -n 's/^Total Tests: //p')
+  echo "suite $t: ${n:-0} entries$([[ " ${failed[*]-} " == *" $t "* ]] && echo ', FAILED' || echo ', passed')"
+done
+echo "wall time: $(( $(date +%s) - start )) s"
+if [ ${#failed[@]} -ne 0 ]; then
+  echo "0 passed, ${#failed[@]} failed: ${failed[*]}"
+  exit 1
+fi
+echo "3 passed, 0 failed"

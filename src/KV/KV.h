@@ -1,0 +1,155 @@
+// The object model: tagged values, objects with option tables, the class table and the
+// intrusive chains that pipes, buffers, effects, widgets and windows keep their members in.
+#pragma once
+
+#include <cstdint>
+
+#include "KV/Export.h"
+
+// Type codes of KV_value. The numbers are fixed: handlers test for a code greater than KV_NONE.
+enum : int32_t {
+  KV_SKIP = 0,    // no value, and a query result is not stored
+  KV_NONE = 1,    // no value: query or action
+  KV_INT = 2,     // signed 32-bit integer
+  KV_FLOAT = 3,   // 32-bit float, its bits in val
+  KV_STRING = 4,  // pointer to text
+  KV_OBJECT = 5,  // object reference or any other pointer
+};
+
+// The payload is pointer-wide so that object and text references survive on 64-bit targets;
+// on 32-bit Windows it is exactly 32 bits.
+using KV_word = intptr_t;
+
+struct KV_Object;
+
+// The tagged value handed to and returned by every option handler.
+struct KV_value {
+  KV_word val;
+  int32_t type;
+  int32_t len;
+
+  constexpr KV_value() : val(0), type(KV_NONE), len(-1) {}
+  constexpr KV_value(KV_word v, int32_t t, int32_t l = -1) : val(v), type(t), len(l) {}
+
+  // A control writes a value into its receiver and then calls notify with its data object.
+  virtual void notify(KV_Object* data);
+
+  bool isSet() const { return type > KV_NONE; }
+  int32_t asInt() const { return static_cast<int32_t>(val); }
+  float asFloat() const;
+  // KV_INT or KV_FLOAT read as a number; anything else reads as 0.
+  double asNumber() const;
+  // The number truncated toward zero, as the numeric options store it.
+  int32_t asTruncated() const;
+  void* asPointer() const { return reinterpret_cast<void*>(val); }
+
+  static KV_value ofInt(int32_t v) { return KV_value(v, KV_INT); }
+  static KV_value ofFloat(float v);
+  static KV_value ofString(const char* s) { return KV_value(reinterpret_cast<KV_word>(s), KV_STRING); }
+  static KV_value ofObject(const void* p) { return KV_value(reinterpret_cast<KV_word>(p), KV_OBJECT); }
+  static KV_value none() { return KV_value(0, KV_NONE); }
+  static KV_value skip() { return KV_value(0, KV_SKIP); }
+};
+
+// {0, KV_NONE, -1}: passed to a handler to read an option directly.
+KV_API extern KV_value KV_EMPTY;
+
+using KV_creator = KV_Object* (*)();
+using KV_handler = KV_value (*)(KV_Object* obj, KV_value v);
+
+struct KV_option;
+
+// Row 0 of a table holds the creator, rows 1..n the handlers, the last row the base table.
+union KV_option_proc {
+  KV_creator create;
+  KV_handler handle;
+  const KV_option* base;
+};
+
+struct KV_option {
+  const char* name;
+  KV_option_proc proc;
+};
+
+constexpr KV_option KV_opt_creator(KV_creator c) { return KV_option{"", {.create = c}}; }
+constexpr KV_option KV_opt(const char* name, KV_handler h) { return KV_option{name, {.handle = h}}; }
+constexpr KV_option KV_opt_end(const KV_option* base) { return KV_option{nullptr, {.base = base}}; }
+
+// The base of every creatable object.
+struct KV_Object {
+  const KV_option* options = nullptr;  // set by the interpreter after the creator returns
+  const char* command = nullptr;       // the creating command (the caller's text, not a copy)
+
+  virtual ~KV_Object() = default;
+};
+
+KV_API extern const KV_option KV_Object_options[];
+
+// The generic -delete: destroys the object through its virtual destructor.
+KV_value KV_Object_delete(KV_Object* obj, KV_value v);
+
+// One row of the class table: the command word and the class's option table.
+struct KV_class {
+  const char* name;
+  const KV_option* options;
+};
+
+KV_API extern KV_class __KV[];
+
+// The word after the class word when it is text, for the creator to read; otherwise null.
+KV_API extern const char* KV_specialobject;
+
+// Exported for compatibility; nothing reads or writes it.
+KV_API extern int32_t procfreq;
+
+// True when `word` (ending at a space or NUL) is exactly `name`.
+bool KV_sameWord(const char* word, const char* name);
+
+// Finds an option's handler along the table chain, starting at row 1; null when absent.
+KV_handler KV_findOption(const KV_option* table, const char* name);
+
+// Finds a class row by its command word in `table` (ended by a null name); null when absent.
+const KV_class* KV_findClass(const char* word, const KV_class* table = __KV);
+
+// The table the interpreter looks class words up in: __KV, unless a test puts its own in place.
+extern const KV_class* KV_classTable;
+
+struct KV_Chain;
+
+struct KV_Chain_Item {
+  KV_Chain_Item* prev = nullptr;
+  KV_Chain_Item* next = nullptr;
+  void* owner;
+  KV_Chain* chain = nullptr;
+
+  KV_API explicit KV_Chain_Item(void* owner_);
+};
+
+// An intrusive doubly linked list between two sentinels. It owns nothing.
+struct KV_Chain {
+  KV_Chain_Item head{nullptr};
+  KV_Chain_Item tail{nullptr};
+  int32_t count = 0;
+
+  KV_Chain() { init(); }
+  KV_Chain(const KV_Chain&) = delete;
+  KV_Chain& operator=(const KV_Chain&) = delete;
+
+  void init();
+  // Links `item` before `before` (null: at the end). An item already in a chain is left alone.
+  void insert(KV_Chain_Item* item, KV_Chain_Item* before = nullptr);
+  // Unlinks `item` if it is in this chain; its prev and next keep their old values.
+  KV_Chain_Item* remove(KV_Chain_Item* item);
+
+  KV_Chain_Item* first() const { return head.next; }
+  bool isEnd(const KV_Chain_Item* item) const { return item == &tail; }
+};
+
+// The process-wide widget list: set up at load, used by nothing else.
+KV_API extern KV_Chain KV_widgets;
+
+// Runs a function for every member's owner, in chain order.
+template <class T, class F>
+void KV_forEach(const KV_Chain& chain, F&& f) {
+  for (KV_Chain_Item* it = chain.first(); !chain.isEnd(it); it = it->next) f(static_cast<T*>(it->owner));
+}

@@ -1,0 +1,25 @@
+// The library attach hook: stores the module handle and runs the framework's initialisation.
+// Compiled into every binary that is loaded as a library (the plug-in, test libraries).
+#include "KV_cfuncs.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    hInstance = instance;
+    KV_initall();
+  }
+  return TRUE;
+}
+#else
+#include <dlfcn.h>
+
+namespace {
+__attribute__((constructor)) void kvAttach() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&kvAttach), &info)) hInstance = dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  KV_initall();
+}
+}  // namespace
+#endif
