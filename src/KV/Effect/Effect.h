@@ -1,0 +1,59 @@
+// The effect base: membership in a pipe, the shared options, the five operations the pipe
+// calls, and the buffer view that fades an effect in or out over one block.
+#pragma once
+
+#include <cstdint>
+
+#include "KV/Effect/Soundpipe.h"
+
+// Output modes: how a computed sample r combines with the output sample o already there.
+enum KV_Mode : int32_t { KV_MODE_SET, KV_MODE_ADD, KV_MODE_SUB, KV_MODE_STN, KV_MODE_ADN, KV_MODE_SBN };
+constexpr int KV_MODES = 6;
+
+KV_API extern const char* const KV_modeWords[KV_MODES];
+
+// The combination wraps around in 32-bit two's complement.
+template <int Mode>
+inline int32_t KV_combine(int32_t o, int32_t r) {
+  uint32_t uo = static_cast<uint32_t>(o), ur = static_cast<uint32_t>(r);
+  uint32_t out;
+  if constexpr (Mode == KV_MODE_SET) out = ur;
+  else if constexpr (Mode == KV_MODE_ADD) out = uo + ur;
+  else if constexpr (Mode == KV_MODE_SUB) out = uo - ur;
+  else if constexpr (Mode == KV_MODE_STN) out = 0u - ur;
+  else if constexpr (Mode == KV_MODE_ADN) out = 0u - (uo + ur);
+  else out = ur - uo;
+  return static_cast<int32_t>(out);
+}
+
+struct KV_Effect : KV_Object {
+  KV_Chain_Item item{this};
+  bool ready = false;
+  int32_t mode = KV_MODE_SET;
+  int32_t clock = 0;
+  bool previousOn = true;
+  bool on = true;
+  KV_Soundpipe* pipe = nullptr;
+
+  KV_Effect();
+  ~KV_Effect() override;
+
+  virtual void process() {}
+  virtual void prepare() { ready = true; }
+  virtual void clockChanged() {}
+  virtual void reset() {}
+
+  // +1 just switched on, -1 just switched off, 0 steady.
+  int transition() const { return on == previousOn ? 0 : (on ? 1 : -1); }
+
+  // The array this effect reads and writes for `buffer` in the current block; null for null.
+  int32_t* view(KV_Buffer* buffer) const;
+};
+
+KV_API extern const KV_option KV_Effect_options[];
+
+// The effective length of a buffer, read through its option as any caller would; 0 for null.
+int32_t KV_lengthOf(KV_Buffer* buffer);
+
+// Block lengths the fades handle.
+constexpr int32_t KV_MAX_BLOCK = 65535;

@@ -1,0 +1,172 @@
+#include "KV/Effect/Soundpipe.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "KV/Effect/Effect.h"
+
+KV_Soundpipe* KV_currentpipe = nullptr;
+
+// ---- KV_Buffer
+
+KV_Buffer::KV_Buffer() {
+  setLength(-1);
+  if (KV_currentpipe) KV_currentpipe->buffers.insert(&item);
+}
+
+KV_Buffer::~KV_Buffer() {
+  if (item.chain) item.chain->remove(&item);
+  delete[] main;
+}
+
+int32_t KV_Buffer::length() const {
+  if (lengthSetting != -1) return lengthSetting;
+  int32_t n = pipe ? pipe->blockLength : 0;
+  // A block longer than the arrays would run past them: the effects see only what exists.
+  if (n > count) n = count;
+  return n < 0 ? 0 : n;
+}
+
+void KV_Buffer::setLength(int32_t setting) {
+  delete[] main;
+  main = shadow = nullptr;
+  count = 0;
+  pipe = nullptr;
+  if (setting < -1) setting = 0;
+  int32_t n = setting;
+  if (setting == -1) {
+    pipe = KV_currentpipe;
+    n = pipe ? pipe->blockLength : 0;
+  }
+  if (n > 0) main = new (std::nothrow) int32_t[2 * static_cast<size_t>(n)];
+  if (!main) {
+    lengthSetting = 0;
+    pipe = nullptr;
+    return;
+  }
+  lengthSetting = setting;
+  shadow = main + n;
+  count = n;
+  position %= count;
+  std::memset(main, 0, sizeof(int32_t) * 2 * static_cast<size_t>(n));
+}
+
+int32_t KV_Buffer::firstBeyondLimit() const {
+  for (int32_t i = 0; i < count; ++i) {
+    int64_t s = main[i];
+    if ((s < 0 ? -s : s) > limit) return i;
+  }
+  return -1;
+}
+
+namespace {
+
+KV_Buffer* B(KV_Object* o) { return static_cast<KV_Buffer*>(o); }
+KV_Soundpipe* S(KV_Object* o) { return static_cast<KV_Soundpipe*>(o); }
+
+KV_Object* createBuffer() { return new (std::nothrow) KV_Buffer; }
+
+KV_value bufferT(KV_Object* o, KV_value v) {
+  if (v.isSet()) B(o)->name = v.asPointer();
+  return KV_value::ofString(static_cast<const char*>(B(o)->name));
+}
+
+KV_value bufferLimit(KV_Object* o, KV_value v) {
+  if (v.type == KV_INT || v.type == KV_FLOAT) B(o)->limit = v.asTruncated();
+  return KV_value::ofInt(B(o)->limit);
+}
+
+KV_Object* createPipe() {
+  if (KV_specialobject && std::strcmp(KV_specialobject, "current") == 0) return KV_currentpipe;
+  KV_Soundpipe* p = new (std::nothrow) KV_Soundpipe;
+  if (p) KV_currentpipe = p;
+  return p;
+}
+
+KV_value pipeBl(KV_Object* o, KV_value v) {
+  if (v.type == KV_INT || v.type == KV_FLOAT) S(o)->blockLength = v.asTruncated();
+  return KV_value::ofInt(S(o)->blockLength);
+}
+
+KV_value pipeBe(KV_Object* o, KV_value v) {
+  if (v.isSet()) S(o)->insertionPoint = static_cast<KV_Effect*>(v.asPointer());
+  return KV_value::ofObject(S(o)->insertionPoint);
+}
+
+KV_value pipeB(KV_Object* o, KV_value) {
+  if (KV_currentpipe) return KV_value::ofInt(0);
+  KV_currentpipe = S(o);
+  return KV_value::ofInt(1);
+}
+
+KV_value pipeE(KV_Object* o, KV_value) {
+  if (KV_currentpipe != S(o)) return KV_value::ofInt(0);
+  KV_currentpipe = nullptr;
+  return KV_value::ofInt(1);
+}
+
+}  // namespace
+
+KV_value KV_Buffer_l(KV_Object* o, KV_value v) {
+  if (v.type == KV_INT || v.type == KV_FLOAT) B(o)->setLength(v.asTruncated());
+  return KV_value::ofInt(B(o)->length());
+}
+
+const KV_option KV_Buffer_options[] = {
+    KV_opt_creator(createBuffer), KV_opt("l", KV_Buffer_l),         KV_opt("t", bufferT),
+    KV_opt("limit", bufferLimit), KV_opt("delete", KV_Object_delete), KV_opt_end(KV_Object_options),
+};
+
+const KV_option KV_Soundpipe_options[] = {
+    KV_opt_creator(createPipe), KV_opt("bl", pipeBl), KV_opt("be", pipeBe),
+    KV_opt("b", pipeB),         KV_opt("e", pipeE),   KV_opt_end(KV_Object_options),
+};
+
+// ---- KV_Soundpipe
+
+KV_Soundpipe::~KV_Soundpipe() {
+  // Members outlive a pipe only by mistake; cut them loose rather than leave them pointing here.
+  while (effects.count) {
+    KV_Effect* e = static_cast<KV_Effect*>(effects.first()->owner);
+    effects.remove(&e->item);
+    e->pipe = nullptr;
+  }
+  while (buffers.count) {
+    KV_Buffer* b = static_cast<KV_Buffer*>(buffers.first()->owner);
+    buffers.remove(&b->item);
+    if (b->pipe == this) b->pipe = nullptr;
+  }
+  if (KV_currentpipe == this) KV_currentpipe = nullptr;
+}
+
+int KV_Soundpipe::process() {
+  KV_forEach<KV_Buffer>(buffers, [](KV_Buffer* b) { b->viewState = 0; });
+  KV_forEach<KV_Effect>(effects, [](KV_Effect* e) {
+    bool on = e->on;
+    if (on || e->previousOn) {
+      if (!e->ready) e->prepare();
+      if (e->ready) e->process();
+    }
+    if (e->previousOn != on) {
+      if (!on) e->reset();
+      e->previousOn = on;
+    }
+  });
+  return 0;
+}
+
+void KV_Soundpipe::reset() {
+  KV_forEach<KV_Buffer>(buffers, [](KV_Buffer* b) {
+    if (b->main) std::memset(b->main, 0, sizeof(int32_t) * static_cast<size_t>(b->count));
+  });
+  KV_forEach<KV_Effect>(effects, [](KV_Effect* e) { e->reset(); });
+}
+
+KV_Buffer* KV_Soundpipe::bufferBeyondLimit() const {
+  for (KV_Chain_Item* it = buffers.first(); !buffers.isEnd(it); it = it->next) {
+    KV_Buffer* b = static_cast<KV_Buffer*>(it->owner);
+    if (b->firstBeyondLimit() >= 0) return b;
+  }
+  return nullptr;
+}

@@ -1,0 +1,59 @@
+// Sample buffers and the sound pipe: the ordered chain of effects and the buffers they use.
+// Samples are signed 32-bit fixed point, 1.0 = 2^30.
+#pragma once
+
+#include <cstdint>
+
+#include "KV/KV.h"
+
+struct KV_Soundpipe;
+struct KV_Effect;
+
+constexpr int32_t KV_ONE = 1 << 30;  // full scale
+
+// The pipe that new buffers and effects join; null when none is current.
+KV_API extern KV_Soundpipe* KV_currentpipe;
+
+struct KV_Buffer : KV_Object {
+  int32_t lengthSetting = -1;  // -1: follow the pipe's block length
+  int32_t count = 0;           // samples in each array
+  void* name = nullptr;
+  int32_t* main = nullptr;
+  int32_t* shadow = nullptr;   // second half of the one allocation
+  int32_t position = 0;
+  int32_t limit = 0x3FFFFFFF;
+  KV_Soundpipe* pipe = nullptr;
+  int32_t viewState = 0;
+  KV_Chain_Item item{this};
+
+  KV_Buffer();
+  ~KV_Buffer() override;
+
+  // The number of samples of the current block.
+  int32_t length() const;
+  void setLength(int32_t setting);
+  // The first sample whose magnitude exceeds the limit, or -1.
+  int32_t firstBeyondLimit() const;
+};
+
+struct KV_Soundpipe : KV_Object {
+  int32_t blockLength = 0;
+  KV_Chain effects;
+  KV_Effect* insertionPoint = nullptr;
+  KV_Chain buffers;
+
+  ~KV_Soundpipe() override;
+
+  // Runs one block through every effect in chain order. Returns 0.
+  KV_API int process();
+  // Zeroes every buffer and resets every effect.
+  void reset();
+  // The first buffer (in chain order) holding a sample beyond its limit, or null: the
+  // diagnosis of a block gone wrong.
+  KV_Buffer* bufferBeyondLimit() const;
+};
+
+KV_API extern const KV_option KV_Soundpipe_options[];
+KV_API extern const KV_option KV_Buffer_options[];
+
+KV_value KV_Buffer_l(KV_Object* obj, KV_value v);
