@@ -6,10 +6,8 @@
 #include <windows.h>
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    hInstance = instance;
-    KV_initall();
-  }
+  hInstance = instance;
+  if (reason == DLL_PROCESS_ATTACH) KV_initall();
   return TRUE;
 }
 #else

@@ -37,11 +37,11 @@ KV_API int KV_error_func(const char* file, int line, const char* proc, const cha
                          const char* message);
 
 // The text of the last report (the shared buffer).
-KV_API const char* KV_error_text();
+const char* KV_error_text();
 
 // Tests and headless tools may replace how a report is shown; null restores the platform's box.
 using KV_error_presenter = int (*)(const char* text, const char* caption);
-KV_API void KV_set_error_presenter(KV_error_presenter presenter);
+void KV_set_error_presenter(KV_error_presenter presenter);
 
 // The bytes of the resource of type "DATA" named `name`, or null after a report.
 KV_API const void* KV_resource(const char* name);

@@ -83,7 +83,7 @@ struct KV_Object {
   virtual ~KV_Object() = default;
 };
 
-KV_API extern const KV_option KV_Object_options[];
+extern const KV_option KV_Object_options[];
 
 // The generic -delete: destroys the object through its virtual destructor.
 KV_value KV_Object_delete(KV_Object* obj, KV_value v);
@@ -146,7 +146,7 @@ struct KV_Chain {
 };
 
 // The process-wide widget list: set up at load, used by nothing else.
-KV_API extern KV_Chain KV_widgets;
+extern KV_Chain KV_widgets;
 
 // Runs a function for every member's owner, in chain order.
 template <class T, class F>

@@ -22,7 +22,7 @@ struct Cursor {
   size_t pos = 0;
   bool last = false;     // the last token has been read
   size_t separator = 0;  // the separator after the value just read
-  va_list* args;         // null while checking
+  va_list* args = nullptr;  // null while checking
 
   bool dry() const { return args == nullptr; }
 

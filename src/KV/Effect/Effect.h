@@ -10,7 +10,7 @@
 enum KV_Mode : int32_t { KV_MODE_SET, KV_MODE_ADD, KV_MODE_SUB, KV_MODE_STN, KV_MODE_ADN, KV_MODE_SBN };
 constexpr int KV_MODES = 6;
 
-KV_API extern const char* const KV_modeWords[KV_MODES];
+extern const char* const KV_modeWords[KV_MODES];
 
 // The combination wraps around in 32-bit two's complement.
 template <int Mode>
@@ -50,7 +50,7 @@ struct KV_Effect : KV_Object {
   int32_t* view(KV_Buffer* buffer) const;
 };
 
-KV_API extern const KV_option KV_Effect_options[];
+extern const KV_option KV_Effect_options[];
 
 // The effective length of a buffer, read through its option as any caller would; 0 for null.
 int32_t KV_lengthOf(KV_Buffer* buffer);

@@ -12,7 +12,7 @@ struct KV_Effect;
 constexpr int32_t KV_ONE = 1 << 30;  // full scale
 
 // The pipe that new buffers and effects join; null when none is current.
-KV_API extern KV_Soundpipe* KV_currentpipe;
+extern KV_Soundpipe* KV_currentpipe;
 
 struct KV_Buffer : KV_Object {
   int32_t lengthSetting = -1;  // -1: follow the pipe's block length
@@ -53,7 +53,7 @@ struct KV_Soundpipe : KV_Object {
   KV_Buffer* bufferBeyondLimit() const;
 };
 
-KV_API extern const KV_option KV_Soundpipe_options[];
-KV_API extern const KV_option KV_Buffer_options[];
+extern const KV_option KV_Soundpipe_options[];
+extern const KV_option KV_Buffer_options[];
 
 KV_value KV_Buffer_l(KV_Object* obj, KV_value v);

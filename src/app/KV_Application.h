@@ -1,0 +1,81 @@
+// Varnex: the band-limited harmonic exciter. Owns the processing graph, the editor's widgets and
+// the six parameters, and turns every parameter change into commands.
+#pragma once
+
+#include <cstdint>
+
+#include "app/KV_Apptpl.h"
+
+// Parameter type of an on/off switch; 0 to 5 are those of KV_value.
+constexpr int32_t KV_SWITCH = 6;
+
+class KV_Application : public KV_Apptpl {
+ public:
+  // Graph slots: the pipe, six buffers, 23 effects (effect e, 1 … 23, is at slot 6 + e).
+  enum Graph : int {
+    PIPE, BUF_I, BUF_V, BUF_T, BUF_X2, BUF_X3, BUF_O,
+    FX_INPUT_COPY, FX_HIPASS,
+    FX_LOPASS1, FX_LOPASS2, FX_LOPASS3, FX_LOPASS4,
+    FX_REMOVE1, FX_REMOVE2, FX_REMOVE3, FX_REMOVE4,
+    FX_MUL2_1, FX_MUL2_2, FX_MUL2_3, FX_MUL2_4,
+    FX_MUL3_1, FX_MUL3_2, FX_MUL3_3, FX_MUL3_4,
+    FX_SOURCE_DELAY, FX_SOURCE_GAIN, FX_X2_GAIN, FX_X3_GAIN, FX_OUTPUT_COPY,
+    GRAPH_SLOTS
+  };
+  static constexpr int WIDGET_SLOTS = 32;
+  static constexpr int PARAMS = 6;
+
+  // A parameter: the value the host reads and writes and the receiver a knob or button writes into.
+  struct Param : KV_value {
+    const char* name = "";
+    const char* label;  // unit label; for a switch, a pair of state names 10 bytes apart
+    KV_Object* widget = nullptr;
+    int32_t min = 0, max = 0;
+    char pair[14] = {'Y', 'e', 's', 0, 0, 0, 0, 0, 0, 0, 'N', 'o', 0, 0};
+
+    Param() : KV_value(0, KV_NONE, -1), label(pair) {}
+    virtual ~Param() = default;
+
+    void notify(KV_Object* data) override;
+    virtual void nameText(char* out);
+    virtual void valueText(char* out);
+    virtual void labelText(char* out);
+    virtual void changed(KV_Application* app) {}
+
+    const char* firstState() const { return label; }
+    const char* secondState() const { return label ? label + 10 : nullptr; }
+    void setStates(const char* first, const char* second);
+  };
+
+  KV_Application();
+  ~KV_Application() override;
+
+  KV_error build() override;
+  KV_error attachWindow(KV_Object* window) override;
+  KV_error detachWindow() override;
+  KV_error destroy() override;
+
+  // Runs a host block: the first input channel in, the result to the first two outputs.
+  void runBlock(float** inputs, float** outputs, int32_t count);
+  // Gives every effect the sample rate, in run order.
+  void sendClock();
+
+  // The range of a real parameter: its knob's -mn and -mx.
+  void rangeOf(int index, float& mn, float& mx) const;
+
+  int32_t width = 0, height = 0;
+  int32_t blockLength = 0;
+  int32_t sampleRate = 0;
+  KV_Object* graph[GRAPH_SLOTS] = {};
+  KV_Object* widgets[WIDGET_SLOTS] = {};
+  KV_Object* editorWindow = nullptr;
+  Param* params[PARAMS];
+
+  KV_Object* effect(int e) const { return graph[FX_INPUT_COPY + e - 1]; }
+  // Widget slot w, 1 … 32.
+  KV_Object* widget(int w) const { return widgets[w - 1]; }
+
+ private:
+  void buildGraph();
+  void destroyGraph();
+};

@@ -1,0 +1,3 @@
+#include "app/KV_Apptpl.h"
+
+KV_Apptpl::KV_Apptpl() = default;
