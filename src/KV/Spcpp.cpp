@@ -3,6 +3,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "KV/Tokenizer.h"
 
@@ -315,7 +316,18 @@ KV_error walk(int flags, char* command, TextOut& text, va_list* args) {
 
 }  // namespace
 
+namespace {
+std::recursive_mutex& commandMutex() {
+  static std::recursive_mutex m;
+  return m;
+}
+}  // namespace
+
+KV_CommandLock::KV_CommandLock() { commandMutex().lock(); }
+KV_CommandLock::~KV_CommandLock() { commandMutex().unlock(); }
+
 KV_error spcpp_run(int flags, char* command, char* out, int* capacity, va_list args) {
+  KV_CommandLock lock;
   bool textMode = (flags & SPCPP_TEXT) && out && capacity && *capacity >= 0;
   if (textMode) std::memset(out, 0, static_cast<size_t>(*capacity));
   if (!textMode) flags &= ~SPCPP_TEXT;

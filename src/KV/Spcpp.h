@@ -19,5 +19,17 @@ KV_API KV_error spcpp(char* command, ...);
 // length of the text written.
 KV_API KV_error spcpp_run(int flags, char* command, char* out, int* capacity, va_list args);
 
+// Commands run one at a time across threads: the interpreter writes into the command text while
+// it runs, and a build keeps a pipe current over many commands. Held by spcpp_run; a caller that
+// issues a sequence that must not interleave (a whole build) holds it around the sequence. Never
+// taken on the audio path.
+class KV_CommandLock {
+ public:
+  KV_CommandLock();
+  ~KV_CommandLock();
+  KV_CommandLock(const KV_CommandLock&) = delete;
+  KV_CommandLock& operator=(const KV_CommandLock&) = delete;
+};
+
 // A writable static copy of a literal command, for code that issues fixed commands.
 #define KV_CMD(text) ([]() -> char* { static char kv_cmd_[] = text; return kv_cmd_; }())

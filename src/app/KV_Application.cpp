@@ -139,6 +139,7 @@ void KV_Application::rangeOf(int index, float& mn, float& mx) const {
 }
 
 KV_error KV_Application::build() {
+  KV_CommandLock lock;  // another instance's build must not join this pipe
   width = 172;
   height = 238;
   blockLength = 512;
@@ -219,6 +220,7 @@ KV_error KV_Application::detachWindow() {
 }
 
 KV_error KV_Application::destroy() {
+  KV_CommandLock lock;
   destroyGraph();
   for (int w = WIDGET_SLOTS - 1; w >= 0; --w)
     if (widgets[w]) {

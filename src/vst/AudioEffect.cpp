@@ -2,12 +2,15 @@
 
 #include <cstring>
 
+#include "vst/FpuGuard.h"
+
 namespace {
 
 AudioEffect* self(AEffect* e) { return e ? static_cast<AudioEffect*>(e->object) : nullptr; }
 
 VstIntPtr VSTCALLBACK dispatchEffect(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                      float opt) {
+  FpuGuard fpu;
   AudioEffect* fx = self(e);
   if (!fx) return 0;
   VstIntPtr result = fx->dispatcher(opcode, index, value, ptr, opt);
@@ -19,22 +22,27 @@ VstIntPtr VSTCALLBACK dispatchEffect(AEffect* e, VstInt32 opcode, VstInt32 index
 }
 
 void VSTCALLBACK processEffect(AEffect* e, float** in, float** out, VstInt32 n) {
+  FpuGuard fpu;
   if (AudioEffect* fx = self(e)) fx->process(in, out, n);
 }
 
 void VSTCALLBACK processReplacingEffect(AEffect* e, float** in, float** out, VstInt32 n) {
+  FpuGuard fpu;
   if (AudioEffect* fx = self(e)) fx->processReplacing(in, out, n);
 }
 
 void VSTCALLBACK processDoubleEffect(AEffect* e, double** in, double** out, VstInt32 n) {
+  FpuGuard fpu;
   if (AudioEffect* fx = self(e)) fx->processDoubleReplacing(in, out, n);
 }
 
 void VSTCALLBACK setParameterEffect(AEffect* e, VstInt32 index, float value) {
+  FpuGuard fpu;
   if (AudioEffect* fx = self(e)) fx->setParameter(index, value);
 }
 
 float VSTCALLBACK getParameterEffect(AEffect* e, VstInt32 index) {
+  FpuGuard fpu;
   AudioEffect* fx = self(e);
   return fx ? fx->getParameter(index) : 0.0f;
 }

@@ -32,8 +32,8 @@ void KV_Main_Vst::processReplacing(float** inputs, float** outputs, VstInt32 sam
 }
 
 void KV_Main_Vst::setSampleRate(float rate) {
-  // A rate that is not a number of samples per second the effects could use is ignored.
-  if (!(rate >= 1.0f && rate <= 10000000.0f)) return;
+  // A rate that is negative, not a number, or beyond an int32 is ignored; 0 is a valid clock.
+  if (!(rate >= 0.0f && rate < 2147483648.0f)) return;
   AudioEffectX::setSampleRate(rate);
   app.sampleRate = static_cast<int32_t>(rate);
   app.sendClock();

@@ -1,12 +1,14 @@
 // The plug-in's exported entry: VSTPluginMain (also as main and MAIN) and _MAIN.
 #include <new>
 
+#include "vst/FpuGuard.h"
 #include "vst/KV_Main_Vst.h"
 
 extern "C" {
 
 KV_API AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback master) {
   if (!master || master(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+  FpuGuard fpu;
   KV_Main_Vst* plugin = new (std::nothrow) KV_Main_Vst(master);
   return plugin ? plugin->getAeffect() : nullptr;
 }

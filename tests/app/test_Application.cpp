@@ -1,0 +1,88 @@
+// The application inside: its graph, its run order, the clock and the pieces of a host block.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "KV/Effect/Effect.h"
+#include "KV/Spcpp.h"
+#include "app/KV_Application.h"
+
+namespace {
+
+class Application : public testing::Test {
+ protected:
+  void SetUp() override { app.build(); }
+  void TearDown() override { app.destroy(); }
+  KV_Soundpipe* pipe() { return static_cast<KV_Soundpipe*>(app.graph[KV_Application::PIPE]); }
+  KV_Application app;
+};
+
+TEST_F(Application, BuildFillsEverySlotAndEndsThePipe) {
+  for (int s = 0; s < KV_Application::GRAPH_SLOTS; ++s) EXPECT_NE(app.graph[s], nullptr) << s;
+  EXPECT_EQ(KV_currentpipe, nullptr);
+  EXPECT_EQ(app.width, 172);
+  EXPECT_EQ(app.height, 238);
+  EXPECT_EQ(pipe()->effects.count, 23);
+  EXPECT_EQ(pipe()->buffers.count, 6);
+}
+
+TEST_F(Application, ClockGoesToEveryEffectInRunOrder) {
+  app.sampleRate = static_cast<int32_t>(44100.9f);
+  app.sendClock();
+  int n = 0;
+  KV_forEach<KV_Effect>(pipe()->effects, [&](KV_Effect* e) {
+    EXPECT_EQ(e->clock, 44100);
+    ++n;
+  });
+  EXPECT_EQ(n, 23);
+  // Run order is creation order: input copy, source gain, source delay, high-pass, the bands...
+  std::vector<KV_Object*> order;
+  KV_forEach<KV_Effect>(pipe()->effects, [&](KV_Effect* e) { order.push_back(e); });
+  EXPECT_EQ(order[0], app.graph[KV_Application::FX_INPUT_COPY]);
+  EXPECT_EQ(order[1], app.graph[KV_Application::FX_SOURCE_GAIN]);
+  EXPECT_EQ(order[2], app.graph[KV_Application::FX_SOURCE_DELAY]);
+  EXPECT_EQ(order[3], app.graph[KV_Application::FX_HIPASS]);
+  EXPECT_EQ(order[4], app.graph[KV_Application::FX_LOPASS1]);
+  EXPECT_EQ(order[7], app.graph[KV_Application::FX_MUL3_1]);
+  EXPECT_EQ(order[20], app.graph[KV_Application::FX_X2_GAIN]);
+  EXPECT_EQ(order[22], app.graph[KV_Application::FX_OUTPUT_COPY]);
+}
+
+TEST_F(Application, LongHostBlockRunsInPiecesOf512) {
+  std::vector<float> x(1000, 0.25f), l(1000, 9.0f), r(1000, 9.0f);
+  float* in[1] = {x.data()};
+  float* out[2] = {l.data(), r.data()};
+  app.runBlock(in, out, 1000);
+  EXPECT_EQ(pipe()->blockLength, 488);  // the last piece
+  for (float v : l) EXPECT_NE(v, 9.0f);
+  EXPECT_EQ(l, r);
+  EXPECT_EQ(x, std::vector<float>(1000, 0.25f));  // the input is never written
+  app.runBlock(in, out, 0);
+  EXPECT_EQ(pipe()->blockLength, 488);  // nothing ran
+}
+
+TEST_F(Application, DefaultsReachTheEffectsAndTexts) {
+  char buf[64];
+  app.params[0]->valueText(buf);
+  EXPECT_STREQ(buf, "On");
+  app.params[0]->val = 0;
+  app.params[0]->valueText(buf);
+  EXPECT_STREQ(buf, "Off");
+  app.params[1]->nameText(buf);
+  EXPECT_STREQ(buf, "Source level");
+  app.params[3]->labelText(buf);
+  EXPECT_STREQ(buf, "of all");
+  KV_forEach<KV_Effect>(pipe()->effects, [&](KV_Effect* e) { EXPECT_TRUE(e->on); });
+  int32_t on = -1;
+  app.params[0]->val = 0;
+  app.params[0]->notify(reinterpret_cast<KV_Object*>(&app));
+  EXPECT_EQ(spcpp(KV_CMD("KV_Effect %o -on"), app.graph[KV_Application::FX_HIPASS], &on), KV_OK);
+  EXPECT_EQ(on, 0);
+  EXPECT_EQ(spcpp(KV_CMD("KV_Effect %o -on"), app.graph[KV_Application::FX_INPUT_COPY], &on), KV_OK);
+  EXPECT_EQ(on, 1);
+  EXPECT_EQ(spcpp(KV_CMD("KV_Effect %o -on"), app.graph[KV_Application::FX_OUTPUT_COPY], &on), KV_OK);
+  EXPECT_EQ(on, 1);
+}
+
+}  // namespace
