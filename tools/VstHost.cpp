@@ -183,3 +183,23 @@ void hostSetPrecision53() {
   __asm__ volatile("fldcw %0" : : "m"(cw));
 #endif
 }
+
+double toneLevel(const std::vector<float>& x, int channels, int channel, int rate, double hz, size_t from, size_t to) {
+  // Goertzel over the window, Hann-weighted so that neighbouring tones do not leak in.
+  size_t frames = x.size() / static_cast<size_t>(channels);
+  if (to > frames) to = frames;
+  if (to <= from) return -INFINITY;
+  const double pi = 3.14159265358979323846;
+  double w = 2 * pi * hz / rate, c = 2 * std::cos(w), s1 = 0, s2 = 0, gain = 0;
+  size_t n = to - from;
+  for (size_t i = 0; i < n; ++i) {
+    double win = 0.5 - 0.5 * std::cos(2 * pi * static_cast<double>(i) / static_cast<double>(n - 1 ? n - 1 : 1));
+    double s0 = win * x[(from + i) * static_cast<size_t>(channels) + static_cast<size_t>(channel)] + c * s1 - s2;
+    s2 = s1;
+    s1 = s0;
+    gain += win;
+  }
+  double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+  double amplitude = 2 * std::sqrt(power > 0 ? power : 0) / gain;
+  return dB(amplitude);
+}

@@ -37,3 +37,6 @@ Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn);
 // The x87 control word, and a host that runs it at 53-bit precision as many 32-bit hosts do.
 unsigned hostFpuWord();
 void hostSetPrecision53();
+
+// The level (dBFS of a sine's amplitude) at `hz` over frames [from, to) of one channel.
+double toneLevel(const std::vector<float>& x, int channels, int channel, int rate, double hz, size_t from, size_t to);

@@ -9,6 +9,7 @@
 //     -b FRAMES                       host block size (default 512)
 //     -r RATE                         sample rate for a synthesised clip (default 44100)
 //     --stereo                        feed the plug-in two input channels
+//     --harmonics HZ                  print the levels at HZ, 2 x HZ and 3 x HZ before and after
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -31,7 +32,7 @@ int main(int argc, char** argv) {
   std::string plugin = argv[1], inPath, outPath;
   std::vector<std::string> sets;
   int block = 512, rate = 44100;
-  double bass = 0;
+  double bass = 0, harmonics = 0;
   bool stereo = false, pcm16 = false;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     else if (a == "-b" && (v = next())) block = std::atoi(v);
     else if (a == "-r" && (v = next())) rate = std::atoi(v);
     else if (a == "--bass" && (v = next())) bass = std::atof(v);
+    else if (a == "--harmonics" && (v = next())) harmonics = std::atof(v);
     else if (a == "--stereo") stereo = true;
     else if (a == "--pcm16") pcm16 = true;
     else return usage();
@@ -90,6 +92,16 @@ int main(int argc, char** argv) {
       std::printf("output channel %d: peak %.1f dBFS, rms %.1f dBFS\n", c + 1, dB(l.peak), dB(l.rms));
     }
     (void)lo;
+    if (harmonics > 0) {
+      // The first half second: the clip's opening note.
+      size_t to = static_cast<size_t>(in.rate / 2);
+      for (int h = 1; h <= 3; ++h) {
+        double hz = harmonics * h;
+        std::printf("harmonic %d (%.1f Hz): input %.1f dBFS, output %.1f dBFS\n", h, hz,
+                    toneLevel(in.samples, in.channels, 0, in.rate, hz, 0, to),
+                    toneLevel(out.samples, out.channels, 0, out.rate, hz, 0, to));
+      }
+    }
     if (!wavWrite(outPath, out, pcm16, error)) {
       std::fprintf(stderr, "vsthost: %s\n", error.c_str());
       status = 1;
