@@ -10,7 +10,8 @@ packages=(
   xvfb xauth x11-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-  libsndfile1-dev
+  libsndfile1-dev zlib1g-dev
+  dpf-plugins-vst
 )
 
 sudo_cmd=()

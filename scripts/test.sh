@@ -58,7 +58,17 @@ for t in linux win32 win64; do
   grep -hE '^\[  PASSED  \] [0-9]+ test' "$build/$t.test.log" >/dev/null 2>&1 || true
 done
 
-passed=0
+# The same input and schedule must give the same output, sample for sample, on every target.
+reference="$build/linux/tests/e2e/varnex_render.wav"
+for t in win32 win64; do
+  if ! cmp -s "$reference" "$build/$t/tests/e2e/varnex_render.wav"; then
+    echo "== render of $t differs from linux"
+    [[ " ${failed[*]-} " == *" $t "* ]] || failed+=("$t")
+  else
+    echo "== render of $t is identical to linux"
+  fi
+done
+
 for t in linux win32 win64; do
   n=$(cd "$build/$t" && ctest -N | sed -n 's/^Total Tests: //p')
   echo "suite $t: ${n:-0} entries$([[ " ${failed[*]-} " == *" $t "* ]] && echo ', FAILED' || echo ', passed')"

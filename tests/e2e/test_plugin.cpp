@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "VstHost.h"
@@ -271,6 +272,40 @@ TEST(Audio, RenderIsRecordedForComparisonAcrossTargets) {
   Levels l = levels(out.samples, 2, 0);
   EXPECT_GT(l.rms, 0.01);
   EXPECT_LT(l.peak, 2.0);
+}
+
+TEST(Audio, InstancesOnSeveralThreadsAgree) {
+  Wav in = signal(20000, 44100, 0.6f);
+  std::vector<float> a, b, c;
+  std::thread t1([&] { a = mono(run(in, 512)); });
+  std::thread t2([&] { b = mono(run(in, 300)); });
+  std::thread t3([&] { c = mono(run(in, 512)); });
+  t1.join();
+  t2.join();
+  t3.join();
+  ASSERT_EQ(a.size(), in.samples.size());
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a, c);
+}
+
+TEST(Audio, ParameterChangesFromTwoThreadsAtOnce) {
+  AEffect* fx = open();
+  ASSERT_NE(fx, nullptr);
+  std::thread host([&] {
+    for (int i = 0; i < 2000; ++i) fx->setParameter(fx, 5, (i % 10) / 10.0f);
+  });
+  std::thread editor([&] {
+    for (int i = 0; i < 2000; ++i) fx->setParameter(fx, 5, (i % 7) / 7.0f);
+  });
+  float x[512] = {}, l[512], r[512];
+  float* inputs[1] = {x};
+  float* outputs[2] = {l, r};
+  for (int i = 0; i < 200; ++i) fx->processReplacing(fx, inputs, outputs, 512);
+  host.join();
+  editor.join();
+  fx->setParameter(fx, 5, 1.0f);
+  EXPECT_EQ(text(fx, effGetParamDisplay, 5), "0.95000");
+  EXPECT_EQ(call(fx, effClose), 1);
 }
 
 }  // namespace
