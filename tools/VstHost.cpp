@@ -136,22 +136,30 @@ Levels levels(const std::vector<float>& x, int channels, int channel) {
 double dB(double v) { return v > 0 ? 20 * std::log10(v) : -INFINITY; }
 
 Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn) {
+  return renderSchedule(fx, in, std::vector<int>{block}, stereoIn);
+}
+
+Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn) {
   int ins = fx->numInputs, outs = fx->numOutputs;
+  int largest = 1;
+  for (int b : blocks) largest = b > largest ? b : largest;
   size_t frames = in.frames();
   Wav out;
   out.channels = outs;
   out.rate = in.rate;
   out.samples.assign(frames * static_cast<size_t>(outs), 0.0f);
-  std::vector<std::vector<float>> inBufs(static_cast<size_t>(ins > 2 ? ins : 2), std::vector<float>(static_cast<size_t>(block)));
-  std::vector<std::vector<float>> outBufs(static_cast<size_t>(outs), std::vector<float>(static_cast<size_t>(block)));
+  std::vector<std::vector<float>> inBufs(static_cast<size_t>(ins > 2 ? ins : 2), std::vector<float>(static_cast<size_t>(largest)));
+  std::vector<std::vector<float>> outBufs(static_cast<size_t>(outs), std::vector<float>(static_cast<size_t>(largest)));
   std::vector<float*> inPtr, outPtr;
   for (auto& b : inBufs) inPtr.push_back(b.data());
   for (auto& b : outBufs) outPtr.push_back(b.data());
   call(fx, effSetSampleRate, 0, 0, nullptr, static_cast<float>(in.rate));
-  call(fx, effSetBlockSize, 0, block);
+  call(fx, effSetBlockSize, 0, largest);
   call(fx, effMainsChanged, 0, 1);
-  for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(block)) {
-    int n = static_cast<int>(frames - pos < static_cast<size_t>(block) ? frames - pos : static_cast<size_t>(block));
+  size_t turn = 0;
+  for (size_t pos = 0; pos < frames;) {
+    size_t want = static_cast<size_t>(blocks[turn++ % blocks.size()] > 0 ? blocks[(turn - 1) % blocks.size()] : 1);
+    int n = static_cast<int>(frames - pos < want ? frames - pos : want);
     for (size_t c = 0; c < inBufs.size(); ++c)
       for (int i = 0; i < n; ++i) {
         size_t src = c < static_cast<size_t>(in.channels) && (stereoIn || c == 0) ? c : 0;
@@ -160,7 +168,9 @@ Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn) {
     fx->processReplacing(fx, inPtr.data(), outPtr.data(), n);
     for (int c = 0; c < outs; ++c)
       for (int i = 0; i < n; ++i)
-        out.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(outs) + static_cast<size_t>(c)] = outBufs[static_cast<size_t>(c)][static_cast<size_t>(i)];
+        out.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(outs) + static_cast<size_t>(c)] =
+            outBufs[static_cast<size_t>(c)][static_cast<size_t>(i)];
+    pos += static_cast<size_t>(n);
   }
   call(fx, effMainsChanged, 0, 0);
   return out;

@@ -33,6 +33,8 @@ double dB(double v);
 
 // Sets the rate and block size, resumes, runs the whole input in host blocks, suspends.
 Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn);
+// The same with host blocks of the given sizes in turn (repeated as needed).
+Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn);
 
 // The x87 control word, and a host that runs it at 53-bit precision as many 32-bit hosts do.
 unsigned hostFpuWord();

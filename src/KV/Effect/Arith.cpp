@@ -1,0 +1,221 @@
+#include "KV/Effect/Arith.h"
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <utility>
+
+const char* const KV_arithWords[KV_ARITH_OPS] = {"add", "sub", "mul", "div"};
+
+namespace {
+
+inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+
+inline int32_t saturatedAdd(int32_t a, int32_t b) {
+  int64_t s = int64_t{a} + b;
+  if (s > INT32_MAX) return INT32_MAX;
+  if (s < INT32_MIN) return INT32_MIN;
+  return static_cast<int32_t>(s);
+}
+
+// a op b between two buffers: add saturates, sub wraps; a div is negative when exactly one
+// operand is negative.
+template <int Op>
+inline int32_t operate(int32_t a, int32_t b) {
+  if constexpr (Op == KV_ARITH_ADD) return saturatedAdd(a, b);
+  else if constexpr (Op == KV_ARITH_SUB) return static_cast<int32_t>(u(a) - u(b));
+  else if constexpr (Op == KV_ARITH_MUL) return KV_mul24(a, b);
+  else return KV_div24(a, b, (a < 0) != (b < 0));
+}
+
+// x op K with the constant: add and sub wrap; a div is negative when exactly one of x and K
+// is zero or negative.
+template <int Op>
+inline int32_t operateConstant(int32_t x, int32_t k) {
+  if constexpr (Op == KV_ARITH_ADD) return static_cast<int32_t>(u(x) + u(k));
+  else if constexpr (Op == KV_ARITH_SUB) return static_cast<int32_t>(u(x) - u(k));
+  else if constexpr (Op == KV_ARITH_MUL) return KV_mul24(x, k);
+  else return KV_div24(x, k, (x <= 0) != (k <= 0));
+}
+
+// ---- loops, one per operation x 6 + mode
+
+template <int Op, int Mode>
+void operLoop(const int32_t* a, const int32_t* b, int32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) out[i] = KV_combine<Mode>(out[i], operate<Op>(a[i], b[i]));
+}
+
+template <int Op, int Mode>
+void koefLoop(const int32_t* x, int32_t k, int32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) out[i] = KV_combine<Mode>(out[i], operateConstant<Op>(x[i], k));
+}
+
+template <int Mode>
+void copyLoop(const int32_t* in, int32_t* out, int32_t count, int32_t is, int32_t os) {
+  for (int32_t j = 0; j < count; ++j) out[j * os] = KV_combine<Mode>(out[j * os], in[j * is]);
+}
+
+using OperLoop = void (*)(const int32_t*, const int32_t*, int32_t*, int32_t);
+using KoefLoop = void (*)(const int32_t*, int32_t, int32_t*, int32_t);
+using CopyLoop = void (*)(const int32_t*, int32_t*, int32_t, int32_t, int32_t);
+
+template <size_t... I>
+constexpr std::array<OperLoop, sizeof...(I)> operTable(std::index_sequence<I...>) {
+  return {operLoop<static_cast<int>(I / KV_MODES), static_cast<int>(I % KV_MODES)>...};
+}
+template <size_t... I>
+constexpr std::array<KoefLoop, sizeof...(I)> koefTable(std::index_sequence<I...>) {
+  return {koefLoop<static_cast<int>(I / KV_MODES), static_cast<int>(I % KV_MODES)>...};
+}
+template <size_t... M>
+constexpr std::array<CopyLoop, sizeof...(M)> copyTable(std::index_sequence<M...>) {
+  return {copyLoop<static_cast<int>(M)>...};
+}
+
+constexpr auto operLoops = operTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
+constexpr auto koefLoops = koefTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
+constexpr auto copyLoops = copyTable(std::make_index_sequence<KV_MODES>{});
+
+// The loop index of an operation and a mode, or -1 when either is out of range.
+int loopIndex(int32_t op, int32_t mode) {
+  if (op < 0 || op >= KV_ARITH_OPS || mode < 0 || mode >= KV_MODES) return -1;
+  return op * KV_MODES + mode;
+}
+
+}  // namespace
+
+void KV_Effect_Zero::process() {
+  int32_t n = KV_lengthOf(output);
+  int32_t* out = view(output);
+  if (n > 0 && out) std::memset(out, 0, sizeof(int32_t) * static_cast<size_t>(n));
+}
+
+void KV_Effect_Copy::process() {
+  if (!input || !output || inStride < 1 || outStride < 1 || mode < 0 || mode >= KV_MODES) return;
+  int32_t n = KV_lengthOf(input);
+  int32_t outLength = KV_lengthOf(output);
+  const int32_t* in = view(input);
+  int32_t* out = view(output);
+  if (!in || !out || n <= 0 || outLength <= 0) return;
+  if (in == out && mode == KV_MODE_SET) return;
+  // Only the samples that land inside the output are copied.
+  int32_t count = n / inStride;
+  int32_t fit = (outLength - 1) / outStride + 1;
+  if (count > fit) count = fit;
+  copyLoops[static_cast<size_t>(mode)](in, out, count, inStride, outStride);
+}
+
+void KV_Effect_Oper::process() {
+  int loop = loopIndex(operation, mode);
+  if (!input1 || !input2 || !output || loop < 0) return;
+  int32_t n = KV_lengthOf(input1);
+  if (KV_lengthOf(input2) < n || KV_lengthOf(output) < n) return;
+  const int32_t* a = view(input1);
+  const int32_t* b = view(input2);
+  int32_t* out = view(output);
+  if (n > 0 && a && b && out) operLoops[static_cast<size_t>(loop)](a, b, out, n);
+}
+
+void KV_Effect_Koef::process() {
+  int loop = loopIndex(operation, mode);
+  if (!input || !output || loop < 0) return;
+  int32_t n = KV_lengthOf(input);
+  if (KV_lengthOf(output) < n) return;
+  const int32_t* x = view(input);
+  int32_t* out = view(output);
+  if (n > 0 && x && out) koefLoops[static_cast<size_t>(loop)](x, constant, out, n);
+}
+
+void KV_Effect_Koef::setFactor(long double k) {
+  long double K = k * (1.0L / 127.0L) * 2147483648.0L;
+  if (!(K == K)) return;
+  if (K >= 2147483647.0L) constant = INT32_MAX;
+  else if (K <= -2147483648.0L) constant = INT32_MIN;
+  else constant = static_cast<int32_t>(std::trunc(K));
+}
+
+// ---- options
+
+namespace {
+
+template <class T, KV_Buffer* T::*Field>
+KV_value bufferOption(KV_Object* o, KV_value v) {
+  T* e = static_cast<T*>(o);
+  if (v.type == KV_OBJECT) e->*Field = static_cast<KV_Buffer*>(v.asPointer());
+  return KV_value::ofObject(e->*Field);
+}
+
+// A stride below 1 (a float below 1 truncates to 0) would stand still or walk backwards: refused.
+template <int32_t KV_Effect_Copy::*Field>
+KV_value strideOption(KV_Object* o, KV_value v) {
+  auto* e = static_cast<KV_Effect_Copy*>(o);
+  if (v.type == KV_INT || v.type == KV_FLOAT) {
+    int32_t s = v.asTruncated();
+    if (s >= 1) e->*Field = s;
+  }
+  return KV_value::ofInt(e->*Field);
+}
+
+// The operation word, tried from the last word of the list to the first; no match, no change.
+template <class T>
+KV_value operOption(KV_Object* o, KV_value v) {
+  T* e = static_cast<T*>(o);
+  if (v.type == KV_STRING && v.asPointer()) {
+    const char* word = static_cast<const char*>(v.asPointer());
+    for (int op = KV_ARITH_OPS - 1; op >= 0; --op)
+      if (std::strcmp(word, KV_arithWords[op]) == 0) {
+        e->operation = op;
+        break;
+      }
+  }
+  int32_t op = e->operation;
+  return KV_value::ofString(op >= 0 && op < KV_ARITH_OPS ? KV_arithWords[op] : "");
+}
+
+KV_value koefK(KV_Object* o, KV_value v) {
+  auto* e = static_cast<KV_Effect_Koef*>(o);
+  if (v.type == KV_FLOAT) e->setFactor(static_cast<long double>(v.asFloat()));
+  else if (v.type == KV_INT) e->setFactor(static_cast<long double>(v.asInt()));
+  return KV_value::ofInt(e->constant);
+}
+
+template <class T>
+KV_Object* create() {
+  return new (std::nothrow) T;
+}
+
+}  // namespace
+
+const KV_option KV_Effect_Zero_options[] = {
+    KV_opt_creator(create<KV_Effect_Zero>),
+    KV_opt("o", bufferOption<KV_Effect_Zero, &KV_Effect_Zero::output>),
+    KV_opt_end(KV_Effect_options),
+};
+
+const KV_option KV_Effect_Copy_options[] = {
+    KV_opt_creator(create<KV_Effect_Copy>),
+    KV_opt("i", bufferOption<KV_Effect_Copy, &KV_Effect_Copy::input>),
+    KV_opt("o", bufferOption<KV_Effect_Copy, &KV_Effect_Copy::output>),
+    KV_opt("is", strideOption<&KV_Effect_Copy::inStride>),
+    KV_opt("os", strideOption<&KV_Effect_Copy::outStride>),
+    KV_opt_end(KV_Effect_options),
+};
+
+const KV_option KV_Effect_Oper_options[] = {
+    KV_opt_creator(create<KV_Effect_Oper>),
+    KV_opt("i1", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input1>),
+    KV_opt("i2", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input2>),
+    KV_opt("o", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::output>),
+    KV_opt("oper", operOption<KV_Effect_Oper>),
+    KV_opt_end(KV_Effect_options),
+};
+
+const KV_option KV_Effect_Koef_options[] = {
+    KV_opt_creator(create<KV_Effect_Koef>),
+    KV_opt("i", bufferOption<KV_Effect_Koef, &KV_Effect_Koef::input>),
+    KV_opt("o", bufferOption<KV_Effect_Koef, &KV_Effect_Koef::output>),
+    KV_opt("oper", operOption<KV_Effect_Koef>),
+    KV_opt("k", koefK),
+    KV_opt_end(KV_Effect_options),
+};

@@ -1,0 +1,295 @@
+#include "KV/Effect/Deline.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <new>
+#include <utility>
+
+using Group = KV_Effect_Deline_Group;
+using Tap = KV_Effect_Deline_Group_Delay;
+
+namespace {
+
+constexpr uint32_t RING_MASK = KV_Effect_Deline::RING - 1;
+
+inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+
+// Bits 31 ... 62 and 23 ... 54 of the signed 64-bit products, kept to 32 bits.
+inline int32_t mul31(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 31); }
+inline int32_t mul23(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 23); }
+
+// One block of the network. Per group in the table: (delay, amplitude) pairs, the marker,
+// the gain, the end of the group's output (0: none) and the feedback.
+template <int Mode>
+void networkLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table,
+                 int32_t length) {
+  uint32_t p = position;
+  const KV_word* end = table + length;
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t w = u(in[i]);
+    for (const KV_word* t = table; t < end;) {
+      uint32_t sum = 0;
+      for (KV_word d = *t++; d != KV_Effect_Deline::MARKER; d = *t++) {
+        int32_t amplitude = static_cast<int32_t>(*t++);
+        sum += u(mul31(ring[(p + static_cast<uint32_t>(d) + 1) & RING_MASK], amplitude));
+      }
+      int32_t gain = static_cast<int32_t>(t[0]);
+      int32_t* outEnd = reinterpret_cast<int32_t*>(t[1]);
+      int32_t feedback = static_cast<int32_t>(t[2]);
+      t += 3;
+      int32_t s = static_cast<int32_t>(sum);
+      if (outEnd) {
+        int32_t* o = outEnd - n + i;
+        *o = KV_combine<Mode>(*o, mul23(s, gain));
+      }
+      w += u(mul23(s, feedback));
+    }
+    ring[p] = static_cast<int32_t>(w);
+    p = (p - 1) & RING_MASK;
+  }
+  position = static_cast<uint16_t>(p);
+}
+
+using NetworkLoop = void (*)(const int32_t*, int32_t, int32_t*, uint16_t&, const KV_word*, int32_t);
+
+template <size_t... M>
+constexpr std::array<NetworkLoop, sizeof...(M)> networkTable(std::index_sequence<M...>) {
+  return {networkLoop<static_cast<int>(M)>...};
+}
+constexpr auto networkLoops = networkTable(std::make_index_sequence<KV_MODES>{});
+
+}  // namespace
+
+KV_Effect_Deline::~KV_Effect_Deline() {
+  delete[] ring;
+  delete[] table;
+}
+
+bool KV_Effect_Deline::allocate() {
+  ring = new (std::nothrow) int32_t[RING]();
+  table = new (std::nothrow) KV_word[TABLE_CAPACITY]();
+  return ring && table;
+}
+
+void KV_Effect_Deline::reset() {
+  if (ring) std::memset(ring, 0, sizeof(int32_t) * RING);
+}
+
+int32_t KV_Effect_Deline::delayOf(const Tap& tap) const {
+  long double d = tap.inSamples ? std::trunc(static_cast<long double>(tap.time))
+                                : std::trunc(static_cast<long double>(clock) * tap.time);
+  if (!(d >= 0.0L)) return 0;  // negative, or NaN
+  if (d > MAX_DELAY) return MAX_DELAY;
+  return static_cast<int32_t>(d);
+}
+
+void KV_Effect_Deline::prepare() {
+  ready = false;
+  if (!input || !ring || !table) return;
+  int32_t n = KV_lengthOf(input);
+  int32_t len = 0;
+  for (const auto& g : groups) {
+    int64_t needed = int64_t{len} + GROUP_ENTRIES + int64_t{TAP_ENTRIES} * static_cast<int64_t>(g->taps.size());
+    if (needed > tableCapacity) return;
+    for (const auto& tap : g->taps) {
+      tap->tableDelay = len;
+      table[len++] = delayOf(*tap);
+      tap->tableAmplitude = len;
+      table[len++] = tap->amplitude;
+    }
+    KV_word outEnd = 0;
+    if (g->output) {
+      int32_t outLength = KV_lengthOf(g->output);
+      int32_t* o = view(g->output);
+      if (outLength < n) return;  // the last n output samples would start before the array
+      if (o && outLength > 0) outEnd = reinterpret_cast<KV_word>(o + outLength);
+    }
+    table[len++] = MARKER;
+    table[len++] = g->gain;
+    table[len++] = outEnd;
+    table[len++] = g->feedback;
+  }
+  tableLength = len;
+  preparedLength = n;
+  ready = true;
+}
+
+void KV_Effect_Deline::process() {
+  // The table holds this block's output addresses: it is built again before the next one.
+  if (!ready) return;
+  ready = false;
+  if (!input || mode < 0 || mode >= KV_MODES) return;
+  int32_t n = KV_lengthOf(input);
+  const int32_t* in = view(input);
+  if (n <= 0 || n != preparedLength || !in) return;
+  networkLoops[static_cast<size_t>(mode)](in, n, ring, ringPosition, table, tableLength);
+}
+
+Group* KV_Effect_Deline::addGroup() {
+  currentGroup = nullptr;
+  if (tableLength + GROUP_ENTRIES > tableCapacity) return nullptr;
+  auto* g = new (std::nothrow) Group;
+  if (!g) return nullptr;
+  groups.emplace_back(g);
+  tableLength += GROUP_ENTRIES;
+  return currentGroup = g;
+}
+
+Tap* KV_Effect_Deline::addTap() {
+  if (!currentGroup) return nullptr;
+  currentGroup->currentTap = nullptr;
+  if (tableLength + TAP_ENTRIES > tableCapacity) return nullptr;
+  auto* tap = new (std::nothrow) Tap;
+  if (!tap) return nullptr;
+  currentGroup->taps.emplace_back(tap);
+  tableLength += TAP_ENTRIES;
+  return currentGroup->currentTap = tap;
+}
+
+void KV_Effect_Deline::clearTaps() {
+  if (!currentGroup) return;
+  tableLength -= TAP_ENTRIES * static_cast<int32_t>(currentGroup->taps.size());
+  currentGroup->taps.clear();
+  currentGroup->currentTap = nullptr;
+}
+
+bool KV_Effect_Deline::hasGroup(const Group* g) const {
+  return std::any_of(groups.begin(), groups.end(), [g](const auto& own) { return own.get() == g; });
+}
+
+// ---- options
+
+namespace {
+
+KV_Effect_Deline* D(KV_Object* o) { return static_cast<KV_Effect_Deline*>(o); }
+
+bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
+
+// trunc(v x unit) in extended precision, saturated to 32 bits; NaN gives nothing.
+bool scaled(const KV_value& v, long double unit, int32_t& out) {
+  long double x = static_cast<long double>(v.asNumber()) * unit;
+  if (!(x == x)) return false;
+  if (x >= 2147483647.0L) out = INT32_MAX;
+  else if (x <= -2147483648.0L) out = INT32_MIN;
+  else out = static_cast<int32_t>(std::trunc(x));
+  return true;
+}
+
+KV_value delineI(KV_Object* o, KV_value v) {
+  if (v.type == KV_OBJECT) {
+    D(o)->input = static_cast<KV_Buffer*>(v.asPointer());
+    D(o)->ready = false;
+  }
+  return KV_value::ofObject(D(o)->input);
+}
+
+// Without a value: a new group. With one: that group, if it is one of this effect's.
+KV_value delineG(KV_Object* o, KV_value v) {
+  KV_Effect_Deline* e = D(o);
+  if (v.type <= KV_NONE) {
+    e->addGroup();
+    e->ready = false;
+  } else if (v.type == KV_OBJECT) {
+    auto* g = static_cast<Group*>(v.asPointer());
+    if (e->hasGroup(g)) e->currentGroup = g;
+  }
+  return KV_value::ofObject(e->currentGroup);
+}
+
+KV_value delineGo(KV_Object* o, KV_value v) {
+  Group* g = D(o)->currentGroup;
+  if (!g) return KV_value::ofObject(nullptr);
+  if (v.type == KV_OBJECT) {
+    g->output = static_cast<KV_Buffer*>(v.asPointer());
+    D(o)->ready = false;
+  }
+  return KV_value::ofObject(g->output);
+}
+
+template <int32_t Group::*Field>
+KV_value groupLevel(KV_Object* o, KV_value v) {
+  Group* g = D(o)->currentGroup;
+  if (!g) return KV_value::ofInt(0);
+  if (isNumber(v) && scaled(v, 8388607.0L, g->*Field)) D(o)->ready = false;
+  return KV_value::ofInt(g->*Field);
+}
+
+KV_value delineGc(KV_Object* o, KV_value) {
+  D(o)->clearTaps();
+  D(o)->ready = false;
+  return KV_value::none();
+}
+
+// Without a value: a new tap in the current group. With one: that tap, if it is the group's.
+KV_value delineD(KV_Object* o, KV_value v) {
+  KV_Effect_Deline* e = D(o);
+  Group* g = e->currentGroup;
+  if (!g) return KV_value::ofObject(nullptr);
+  if (v.type <= KV_NONE) {
+    e->addTap();
+    e->ready = false;
+  } else if (v.type == KV_OBJECT) {
+    auto* tap = static_cast<Tap*>(v.asPointer());
+    if (std::any_of(g->taps.begin(), g->taps.end(), [tap](const auto& own) { return own.get() == tap; }))
+      g->currentTap = tap;
+  }
+  return KV_value::ofObject(g->currentTap);
+}
+
+Tap* currentTap(KV_Object* o) {
+  Group* g = D(o)->currentGroup;
+  return g ? g->currentTap : nullptr;
+}
+
+// An integer is a number of samples, a float a number of seconds.
+KV_value delineDt(KV_Object* o, KV_value v) {
+  Tap* tap = currentTap(o);
+  if (!tap) return KV_value::ofFloat(0.0f);
+  if (isNumber(v)) {
+    tap->inSamples = v.type == KV_INT;
+    tap->time = static_cast<float>(v.asNumber());
+    D(o)->ready = false;
+  }
+  return KV_value::ofFloat(tap->time);
+}
+
+// A query reads as 0: it sets the amplitude to 0.
+KV_value delineDa(KV_Object* o, KV_value v) {
+  Tap* tap = currentTap(o);
+  if (!tap) return KV_value::ofInt(0);
+  if (v.type <= KV_NONE) {
+    tap->amplitude = 0;
+    D(o)->ready = false;
+  } else if (isNumber(v) && scaled(v, 2147483647.0L, tap->amplitude)) {
+    D(o)->ready = false;
+  }
+  return KV_value::ofInt(tap->amplitude);
+}
+
+KV_Object* createDeline() {
+  auto* e = new (std::nothrow) KV_Effect_Deline;
+  if (e && !e->allocate()) {
+    delete e;
+    return nullptr;
+  }
+  return e;
+}
+
+}  // namespace
+
+const KV_option KV_Effect_Deline_options[] = {
+    KV_opt_creator(createDeline),
+    KV_opt("i", delineI),
+    KV_opt("g", delineG),
+    KV_opt("go", delineGo),
+    KV_opt("ga", groupLevel<&Group::gain>),
+    KV_opt("gf", groupLevel<&Group::feedback>),
+    KV_opt("gc", delineGc),
+    KV_opt("d", delineD),
+    KV_opt("dt", delineDt),
+    KV_opt("da", delineDa),
+    KV_opt("delete", KV_Object_delete),
+    KV_opt_end(KV_Effect_options),
+};

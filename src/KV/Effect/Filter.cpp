@@ -1,0 +1,231 @@
+#include "KV/Effect/Filter.h"
+
+#include <array>
+#include <cmath>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr long double PI = 3.141592653589793238462643383279502884L;
+
+// A long double truncated toward zero into `out` when it lies in [lo, hi]; NaN never does.
+template <class T>
+bool truncateInto(long double v, long double lo, long double hi, T& out) {
+  if (!(v >= lo && v <= hi)) return false;
+  out = static_cast<T>(std::trunc(v));
+  return true;
+}
+
+// Bits 31 ... 62 of the signed 64-bit product: a floor division by 2^31 kept to 32 bits.
+inline int32_t mul31(int32_t a, int32_t c) { return static_cast<int32_t>((int64_t{a} * c) >> 31); }
+
+inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
+
+// The views of an input and an output for the input's block of n samples. False, and nothing
+// to process, when a buffer is missing or empty or the output is shorter than the block.
+bool viewBlock(const KV_Effect& e, KV_Buffer* input, KV_Buffer* output, const int32_t*& in, int32_t*& out,
+               int32_t& n) {
+  if (!input || !output) return false;
+  n = KV_lengthOf(input);
+  int32_t outLength = KV_lengthOf(output);
+  in = e.view(input);
+  out = e.view(output);
+  return n > 0 && outLength >= n && in && out;
+}
+
+bool validMode(int32_t mode) { return mode >= 0 && mode < KV_MODES; }
+
+// ---- one-pole loops
+
+template <int Mode>
+void lopassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
+  int32_t s = state;
+  for (int32_t i = 0; i < n; ++i) {
+    s = KV_onepoleStep(in[i], s, c);
+    out[i] = KV_combine<Mode>(out[i], s);
+  }
+  state = s;
+}
+
+using OnepoleLoop = void (*)(const int32_t*, int32_t*, int32_t, int32_t&, uint32_t);
+
+template <size_t... M>
+constexpr std::array<OnepoleLoop, sizeof...(M)> lopassTable(std::index_sequence<M...>) {
+  return {lopassLoop<static_cast<int>(M)>...};
+}
+constexpr auto lopassLoops = lopassTable(std::make_index_sequence<KV_MODES>{});
+
+void hipassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
+  int32_t s = state;
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t x = in[i];
+    s = KV_onepoleStep(x, s, c);
+    out[i] = static_cast<int32_t>(u(x) - u(s));
+  }
+  state = s;
+}
+
+// ---- band-pass loops
+
+struct BapassState {
+  int32_t c0, c1, c2, x1, x2, y1, y2;
+};
+
+template <int Mode>
+void bapassLoop(const int32_t* in, int32_t* out, int32_t n, BapassState& st) {
+  BapassState s = st;
+  for (int32_t i = 0; i < n; ++i) {
+    int32_t x = in[i];
+    uint32_t y = u(mul31(static_cast<int32_t>(u(x) - u(s.x2)), s.c2)) - u(s.y2) + u(mul31(s.y2, s.c1)) +
+                 2u * u(s.y1) - 2u * u(mul31(s.y1, s.c0));
+    s.x2 = s.x1;
+    s.x1 = x;
+    s.y2 = s.y1;
+    s.y1 = static_cast<int32_t>(y);
+    out[i] = KV_combine<Mode>(out[i], s.y1);
+  }
+  st = s;
+}
+
+using BapassLoop = void (*)(const int32_t*, int32_t*, int32_t, BapassState&);
+
+template <size_t... M>
+constexpr std::array<BapassLoop, sizeof...(M)> bapassTable(std::index_sequence<M...>) {
+  return {bapassLoop<static_cast<int>(M)>...};
+}
+constexpr auto bapassLoops = bapassTable(std::make_index_sequence<KV_MODES>{});
+
+}  // namespace
+
+// ---- KV_Effect_Onepole
+
+void KV_Effect_Onepole::recompute() {
+  if (frequency == 0 || clock == 0) return;
+  long double f = frequency;
+  long double c = f * 4294967296.0L * PI / (f * PI + static_cast<long double>(clock) * 0.5L);
+  truncateInto(c, 0.0L, 4294967295.0L, coefficient);
+}
+
+void KV_Effect_Lopass::process() {
+  const int32_t* in;
+  int32_t* out;
+  int32_t n;
+  if (!viewBlock(*this, input, output, in, out, n) || !validMode(mode)) return;
+  lopassLoops[static_cast<size_t>(mode)](in, out, n, state, coefficient);
+}
+
+void KV_Effect_Hipass::process() {
+  const int32_t* in;
+  int32_t* out;
+  int32_t n;
+  if (!viewBlock(*this, input, output, in, out, n)) return;
+  hipassLoop(in, out, n, state, coefficient);
+}
+
+// ---- KV_Effect_Bapass
+
+void KV_Effect_Bapass::recompute() {
+  if (ratio == 0.0f || ratio == 1.0f || frequency == 0.0f || clock == 0) return;
+  long double f = frequency, q = ratio, clk = clock;
+  long double wa = f * q * 2.0L * PI;
+  long double wb = (f / q) * 2.0L * PI;
+  long double P = (wb - wa) / (wb * wa);
+  long double Q = 1.0L / (wb * wa);
+  long double A = clk * P * 0.5L;
+  long double B = clk * Q * clk;
+  constexpr long double lo = -2147483648.0L, hi = 2147483647.0L;
+  int32_t n0, n1, n2;
+  if (truncateInto((2.0L * A + 1.0L) / (A + B) * 32768.0L * 65536.0L * 0.5L, lo, hi, n0) &&
+      truncateInto(2.0L * A / (A + B) * 32768.0L * 65536.0L, lo, hi, n1) &&
+      truncateInto(A / (A + B) * 32768.0L * 65536.0L, lo, hi, n2)) {
+    c0 = n0;
+    c1 = n1;
+    c2 = n2;
+  }
+}
+
+void KV_Effect_Bapass::process() {
+  const int32_t* in;
+  int32_t* out;
+  int32_t n;
+  if (!viewBlock(*this, input, output, in, out, n) || !validMode(mode)) return;
+  BapassState s{c0, c1, c2, x1, x2, y1, y2};
+  bapassLoops[static_cast<size_t>(mode)](in, out, n, s);
+  x1 = s.x1;
+  x2 = s.x2;
+  y1 = s.y1;
+  y2 = s.y2;
+}
+
+// ---- options
+
+namespace {
+
+template <class T, KV_Buffer* T::*Field>
+KV_value bufferOption(KV_Object* o, KV_value v) {
+  T* e = static_cast<T*>(o);
+  if (v.type == KV_OBJECT) e->*Field = static_cast<KV_Buffer*>(v.asPointer());
+  return KV_value::ofObject(e->*Field);
+}
+
+bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
+
+KV_value onepoleF(KV_Object* o, KV_value v) {
+  auto* e = static_cast<KV_Effect_Onepole*>(o);
+  if (isNumber(v)) {
+    e->frequency = v.asTruncated();
+    e->recompute();
+  }
+  return KV_value::ofInt(e->frequency);
+}
+
+KV_value bapassF(KV_Object* o, KV_value v) {
+  auto* e = static_cast<KV_Effect_Bapass*>(o);
+  if (isNumber(v)) {
+    e->frequency = static_cast<float>(v.asNumber());
+    e->recompute();
+  }
+  return KV_value::ofFloat(e->frequency);
+}
+
+KV_value bapassQ(KV_Object* o, KV_value v) {
+  auto* e = static_cast<KV_Effect_Bapass*>(o);
+  if (isNumber(v)) {
+    e->ratio = static_cast<float>(v.asNumber());
+    e->recompute();
+  }
+  return KV_value::ofFloat(e->ratio);
+}
+
+template <class T>
+KV_Object* create() {
+  return new (std::nothrow) T;
+}
+
+}  // namespace
+
+const KV_option KV_Effect_Lopass_options[] = {
+    KV_opt_creator(create<KV_Effect_Lopass>),
+    KV_opt("i", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
+    KV_opt("o", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
+    KV_opt("f", onepoleF),
+    KV_opt_end(KV_Effect_options),
+};
+
+const KV_option KV_Effect_Hipass_options[] = {
+    KV_opt_creator(create<KV_Effect_Hipass>),
+    KV_opt("i", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
+    KV_opt("o", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
+    KV_opt("f", onepoleF),
+    KV_opt_end(KV_Effect_options),
+};
+
+const KV_option KV_Effect_Bapass_options[] = {
+    KV_opt_creator(create<KV_Effect_Bapass>),
+    KV_opt("i", bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::input>),
+    KV_opt("o", bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::output>),
+    KV_opt("f", bapassF),
+    KV_opt("q", bapassQ),
+    KV_opt_end(KV_Effect_options),
+};

@@ -1,0 +1,61 @@
+// Fixed-point filters: the one-pole low-pass, its complement the high-pass, and a two-pole
+// band-pass given by a centre frequency and a band ratio. All sample arithmetic wraps mod 2^32.
+#pragma once
+
+#include <cstdint>
+
+#include "KV/Effect/Effect.h"
+
+// What the low-pass and the high-pass share: buffers, corner frequency, coefficient and state.
+struct KV_Effect_Onepole : KV_Effect {
+  KV_Buffer* input = nullptr;
+  KV_Buffer* output = nullptr;
+  int32_t frequency = 0;    // whole Hz
+  uint32_t coefficient = 0; // alpha x 2^32
+  int32_t state = 0;        // the low-pass value s
+
+  void clockChanged() override { recompute(); }
+  void reset() override { state = 0; }
+
+  // alpha x 2^32 with alpha = 2 pi F / (2 pi F + clock); kept as it was unless F and the clock
+  // are non-zero and the result is a 32-bit fraction.
+  void recompute();
+};
+
+// One step of the one-pole low-pass: s moves by (x - s) x c / 2^32 without a signed multiply.
+inline int32_t KV_onepoleStep(int32_t x, int32_t s, uint32_t c) {
+  uint32_t u = static_cast<uint32_t>(x) - static_cast<uint32_t>(s) + 0x80000000u;
+  uint32_t d = static_cast<uint32_t>((uint64_t{u} * c) >> 32) - (c >> 1);
+  return static_cast<int32_t>(static_cast<uint32_t>(s) + d);
+}
+
+struct KV_Effect_Lopass : KV_Effect_Onepole {
+  void process() override;
+};
+
+// Input minus the low-pass. It always overwrites its output, whatever the mode.
+struct KV_Effect_Hipass : KV_Effect_Onepole {
+  void process() override;
+};
+
+struct KV_Effect_Bapass : KV_Effect {
+  KV_Buffer* input = nullptr;
+  KV_Buffer* output = nullptr;
+  float frequency = 0.0f;  // centre f, Hz
+  float ratio = 0.0f;      // q: the band edges are f x q and f / q
+  int32_t c0 = 0, c1 = 0, c2 = 0;
+  int32_t x1 = 0, x2 = 0;
+  int32_t y1 = 0, y2 = 0;
+
+  void process() override;
+  void clockChanged() override { recompute(); }
+  void reset() override { x1 = x2 = y1 = y2 = 0; }
+
+  // Kept as they were unless q is neither 0 nor 1, f and the clock are non-zero, and all three
+  // coefficients fit in 32 bits.
+  void recompute();
+};
+
+KV_API extern const KV_option KV_Effect_Lopass_options[];
+KV_API extern const KV_option KV_Effect_Hipass_options[];
+KV_API extern const KV_option KV_Effect_Bapass_options[];

@@ -1,0 +1,81 @@
+// The frequency multipliers: period-copying effects that find the periods of a monophonic
+// signal at its rising zero crossings, write each period k times into a ring and read the ring
+// k samples at a time, so that every period comes out k times, each copy k times shorter.
+// KV_Effect_Tolvar guards its crossings with a running average slope and joins the copies with
+// reversed, negated, ramped and crossfaded periods; KV_Effect_Freqmul copies straight.
+// Both read and write the buffers' main arrays directly: their switching is not faded.
+#pragma once
+
+#include <cstdint>
+
+#include "KV/Effect/Effect.h"
+
+// The look-back and read lag of both multipliers, in seconds: the single-precision 0.02
+// (bit pattern 0x3CA3D70A), as the slope guard and the read lag use it.
+constexpr float KV_FREQMUL_LAG_TIME = 0.02f;
+
+struct KV_Effect_Tolvar : KV_Effect {
+  static constexpr uint32_t RING = 32768;
+  static constexpr uint32_t MASK = RING - 1;
+
+  KV_Buffer* input = nullptr;
+  KV_Buffer* output = nullptr;
+  uint32_t k = 2;
+  float lagTime = KV_FREQMUL_LAG_TIME;
+  uint32_t writePos = 0;
+  uint32_t readPos = 0;
+  uint32_t periodStart = 0;
+  int32_t ring[RING] = {};
+  int32_t previous = -1;
+  double averageSlope = 0.0;
+  double rand = 0.6;  // lowest accepted ratio of a crossing's slope to the average
+  double stab = 0.7;  // weight of the old average when a slope is averaged in
+
+  void process() override;
+  // Clears the ring and the average slope; the positions and the previous sample stay.
+  void reset() override;
+
+  // The read lag of a block at the current clock and k, kept inside the ring.
+  uint32_t lag() const;
+  // Whether k fits: 1 <= k < ring size, and clock x lag time x k below the ring size.
+  bool fits(uint32_t candidateK) const;
+
+ private:
+  // The options as one block sees them, read once at its start.
+  struct Settings {
+    uint32_t k;
+    double rand, stab;
+    long double lookBack;  // clock x lag time, in samples
+  };
+  void take(int32_t x, const Settings& set);
+  void writeCopies(int32_t x, uint32_t h, uint32_t factor);
+};
+
+struct KV_Effect_Freqmul : KV_Effect {
+  static constexpr uint32_t RING = 16384;
+  static constexpr uint32_t MASK = RING - 1;
+
+  KV_Buffer* input = nullptr;
+  KV_Buffer* output = nullptr;
+  uint32_t k = 2;
+  float lagTime = KV_FREQMUL_LAG_TIME;
+  uint32_t writePos = 0;
+  uint32_t readPos = 0;
+  uint32_t periodStart = 0;
+  int32_t ring[RING] = {};
+  int32_t previous = -1;
+
+  void process() override;
+
+  // The read lag of a block of n samples at the current clock and k, kept inside the ring.
+  uint32_t lag(int32_t n) const;
+  // Whether k fits: 1 <= k < ring size, and the lag of a block of the input's current length
+  // below the ring size.
+  bool fits(uint32_t candidateK) const;
+
+ private:
+  void take(int32_t x, uint32_t factor);
+};
+
+KV_API extern const KV_option KV_Effect_Tolvar_options[];
+KV_API extern const KV_option KV_Effect_Freqmul_options[];
