@@ -1,6 +1,10 @@
 // The library attach hook: stores the module handle and runs the framework's initialisation.
 // Compiled into every binary that is loaded as a library (the plug-in, test libraries).
+#include "KV/Rts/Rts.h"
 #include "KV_cfuncs.h"
+
+// The real-time audio instances belong to every binary's export table, used or not.
+[[maybe_unused]] static KV_Chain* const kvRtsInstances = &KV_Rts_instances;
 
 #if defined(_WIN32)
 #include <windows.h>

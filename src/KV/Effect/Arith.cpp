@@ -139,13 +139,6 @@ void KV_Effect_Koef::setFactor(long double k) {
 
 namespace {
 
-template <class T, KV_Buffer* T::*Field>
-KV_value bufferOption(KV_Object* o, KV_value v) {
-  T* e = static_cast<T*>(o);
-  if (v.type == KV_OBJECT) e->*Field = static_cast<KV_Buffer*>(v.asPointer());
-  return KV_value::ofObject(e->*Field);
-}
-
 // A stride below 1 (a float below 1 truncates to 0) would stand still or walk backwards: refused.
 template <int32_t KV_Effect_Copy::*Field>
 KV_value strideOption(KV_Object* o, KV_value v) {
@@ -189,14 +182,14 @@ KV_Object* create() {
 
 const KV_option KV_Effect_Zero_options[] = {
     KV_opt_creator(create<KV_Effect_Zero>),
-    KV_opt("o", bufferOption<KV_Effect_Zero, &KV_Effect_Zero::output>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Zero, &KV_Effect_Zero::output>),
     KV_opt_end(KV_Effect_options),
 };
 
 const KV_option KV_Effect_Copy_options[] = {
     KV_opt_creator(create<KV_Effect_Copy>),
-    KV_opt("i", bufferOption<KV_Effect_Copy, &KV_Effect_Copy::input>),
-    KV_opt("o", bufferOption<KV_Effect_Copy, &KV_Effect_Copy::output>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Copy, &KV_Effect_Copy::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Copy, &KV_Effect_Copy::output>),
     KV_opt("is", strideOption<&KV_Effect_Copy::inStride>),
     KV_opt("os", strideOption<&KV_Effect_Copy::outStride>),
     KV_opt_end(KV_Effect_options),
@@ -204,17 +197,17 @@ const KV_option KV_Effect_Copy_options[] = {
 
 const KV_option KV_Effect_Oper_options[] = {
     KV_opt_creator(create<KV_Effect_Oper>),
-    KV_opt("i1", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input1>),
-    KV_opt("i2", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input2>),
-    KV_opt("o", bufferOption<KV_Effect_Oper, &KV_Effect_Oper::output>),
+    KV_opt("i1", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input1>),
+    KV_opt("i2", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input2>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::output>),
     KV_opt("oper", operOption<KV_Effect_Oper>),
     KV_opt_end(KV_Effect_options),
 };
 
 const KV_option KV_Effect_Koef_options[] = {
     KV_opt_creator(create<KV_Effect_Koef>),
-    KV_opt("i", bufferOption<KV_Effect_Koef, &KV_Effect_Koef::input>),
-    KV_opt("o", bufferOption<KV_Effect_Koef, &KV_Effect_Koef::output>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Koef, &KV_Effect_Koef::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Koef, &KV_Effect_Koef::output>),
     KV_opt("oper", operOption<KV_Effect_Koef>),
     KV_opt("k", koefK),
     KV_opt_end(KV_Effect_options),

@@ -8,31 +8,6 @@
 
 #include "KV/Effect/Effect.h"
 
-// A floating-point result truncated toward zero into 32 bits; values beyond the range pin to
-// its ends and NaN gives 0, so that no conversion is left undefined.
-inline int32_t KV_truncate32(long double x) {
-  if (!(x == x)) return 0;
-  if (x >= 2147483647.0L) return INT32_MAX;
-  if (x <= -2147483648.0L) return INT32_MIN;
-  return static_cast<int32_t>(x);
-}
-
-// The same for 64-bit integers.
-inline int32_t KV_saturate32(int64_t x) {
-  return x > INT32_MAX ? INT32_MAX : (x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x));
-}
-
-// A buffer reference option: set by an object reference, answered as one.
-template <class T, KV_Buffer* T::*Field>
-KV_value KV_bufferOption(KV_Object* o, KV_value v) {
-  T* t = static_cast<T*>(o);
-  if (v.type == KV_OBJECT) t->*Field = static_cast<KV_Buffer*>(v.asPointer());
-  return KV_value::ofObject(t->*Field);
-}
-
-// True when the buffer exists and holds at least n samples in this block.
-inline bool KV_holds(KV_Buffer* b, int32_t n) { return b && b->main && KV_lengthOf(b) >= n; }
-
 // Output samples are max(input, limit): with the limit 0 only the positive part passes.
 struct KV_Effect_Gtzero : KV_Effect {
   KV_Buffer* input = nullptr;

@@ -162,13 +162,6 @@ void KV_Effect_Bapass::process() {
 
 namespace {
 
-template <class T, KV_Buffer* T::*Field>
-KV_value bufferOption(KV_Object* o, KV_value v) {
-  T* e = static_cast<T*>(o);
-  if (v.type == KV_OBJECT) e->*Field = static_cast<KV_Buffer*>(v.asPointer());
-  return KV_value::ofObject(e->*Field);
-}
-
 bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
 
 KV_value onepoleF(KV_Object* o, KV_value v) {
@@ -207,24 +200,24 @@ KV_Object* create() {
 
 const KV_option KV_Effect_Lopass_options[] = {
     KV_opt_creator(create<KV_Effect_Lopass>),
-    KV_opt("i", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
-    KV_opt("o", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
     KV_opt("f", onepoleF),
     KV_opt_end(KV_Effect_options),
 };
 
 const KV_option KV_Effect_Hipass_options[] = {
     KV_opt_creator(create<KV_Effect_Hipass>),
-    KV_opt("i", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
-    KV_opt("o", bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
     KV_opt("f", onepoleF),
     KV_opt_end(KV_Effect_options),
 };
 
 const KV_option KV_Effect_Bapass_options[] = {
     KV_opt_creator(create<KV_Effect_Bapass>),
-    KV_opt("i", bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::input>),
-    KV_opt("o", bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::output>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::output>),
     KV_opt("f", bapassF),
     KV_opt("q", bapassQ),
     KV_opt_end(KV_Effect_options),

@@ -4,14 +4,6 @@
 
 namespace {
 
-// Truncation toward zero of an extended-precision value into a sample. A value outside the
-// 32-bit range (or NaN) becomes INT32_MIN, the "integer indefinite" the x87 stores for it,
-// instead of an undefined conversion.
-inline int32_t truncToSample(long double v) {
-  if (v > -2147483649.0L && v < 2147483648.0L) return static_cast<int32_t>(v);
-  return INT32_MIN;
-}
-
 // A lag in samples, truncated toward zero and kept inside a ring of mask + 1 samples.
 inline uint32_t lagInRing(long double samples, uint32_t mask) {
   if (!(samples > 0.0L)) return 0;
@@ -69,13 +61,26 @@ void KV_Effect_Tolvar::reset() {
   averageSlope = 0.0;
 }
 
+// q / count truncated toward zero, for |q| < 2^48 and 0 < count < 2^15. The double quotient is
+// correctly rounded, and a quotient that is not whole lies at least 1/count from the next whole
+// number while its rounding error stays below 2^-20, so truncating it gives exactly what the
+// extended-precision formula gives, without a long division per sample.
+inline int64_t quotient(int64_t q, double count) { return static_cast<int64_t>(static_cast<double>(q) / count); }
+
+inline int32_t toSample(int64_t v) {
+  return v >= INT32_MIN && v <= INT32_MAX ? static_cast<int32_t>(v) : INT32_MIN;
+}
+
 // The k - 1 copies of the period that ends before h, written from h on. Every copy reads the
 // period as the ring holds it at that moment: m forward from the period start, b backward from
 // h - 1. t = x + previous - b is the reversed period negated and lifted so that it starts at x.
+// The formulas are the extended-precision ones, (i m + (count - i) t) / count and
+// t - s i / count, evaluated exactly: their numerators are whole numbers below 2^48.
 void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
   const uint32_t count = (h - periodStart) & MASK;
   const int32_t s = wrapAdd(x, previous);
-  const long double length = count;
+  const double length = count;
+  const int64_t n = count;
   for (uint32_t j = 0; j + 1 < factor; ++j) {
     if (j & 1) {
       // A straight copy.
@@ -86,16 +91,16 @@ void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
     } else if (j + 2 == factor) {
       // The last copy: a crossfade from the reversed period t to the straight period m.
       for (uint32_t i = 0; i < count; ++i) {
-        const long double m = ring[(periodStart + i) & MASK];
-        const long double t = wrapSub(s, ring[(h - 1 - i) & MASK]);
-        ring[writePos] = truncToSample((static_cast<long double>(i) * m + static_cast<long double>(count - i) * t) / length);
+        const int64_t m = ring[(periodStart + i) & MASK];
+        const int64_t t = wrapSub(s, ring[(h - 1 - i) & MASK]);
+        ring[writePos] = toSample(quotient(int64_t{i} * m + (n - i) * t, length));
         writePos = (writePos + 1) & MASK;
       }
     } else {
       // The reversed period with the offset s ramped away, so that it ends near 0.
       for (uint32_t i = 0; i < count; ++i) {
-        const long double t = wrapSub(s, ring[(h - 1 - i) & MASK]);
-        ring[writePos] = truncToSample(t - static_cast<long double>(s) * i / length);
+        const int64_t t = wrapSub(s, ring[(h - 1 - i) & MASK]);
+        ring[writePos] = toSample(quotient(t * n - int64_t{s} * i, length));
         writePos = (writePos + 1) & MASK;
       }
     }
