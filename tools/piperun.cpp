@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,7 +26,7 @@ namespace {
 std::map<std::string, std::string> names;
 
 std::string trim(const std::string& s) {
-  size_t a = s.find_first_not_of(" \t\r"), b = s.find_last_not_of(" \t\r");
+  size_t a = s.find_first_not_of(" \t\r\n"), b = s.find_last_not_of(" \t\r\n");
   return a == std::string::npos ? "" : s.substr(a, b - a + 1);
 }
 
@@ -54,7 +55,10 @@ bool substitute(std::string& line, std::string& missing) {
 
 // Runs one command in text mode; the text stays allocated, as objects keep pointing into it.
 bool runCommand(const std::string& command, std::string& answer) {
-  char* text = strdup(command.c_str());
+  static std::vector<std::unique_ptr<char[]>> kept;
+  kept.emplace_back(new char[command.size() + 1]);
+  char* text = kept.back().get();
+  std::memcpy(text, command.c_str(), command.size() + 1);
   char out[4096];
   int capacity = sizeof out - 1;
   va_list none{};
@@ -87,7 +91,10 @@ bool runScript(const char* path) {
       line = trim(line.substr(eq + 3));
     }
     std::string missing, answer;
-    if (line.find('%') != std::string::npos) {
+    bool placeholder = false;
+    for (size_t i = 0; i + 1 < line.size(); ++i)
+      if (line[i] == '%' && std::strchr("fios", line[i + 1])) placeholder = true;
+    if (placeholder) {
       std::fprintf(stderr, "piperun: %s:%d: placeholders take arguments; write values\n", path, lineNo);
       ok = false;
     } else if (!substitute(line, missing)) {
@@ -108,6 +115,13 @@ T* object(const std::string& name) {
   auto it = names.find(name);
   if (it == names.end()) return nullptr;
   return reinterpret_cast<T*>(static_cast<uintptr_t>(std::strtoull(it->second.c_str(), nullptr, 16)));
+}
+
+// Deletes what the script built: the effects, then the buffers, then the pipe.
+void teardown(KV_Soundpipe* pipe) {
+  while (pipe->effects.count) delete static_cast<KV_Object*>(pipe->effects.first()->owner);
+  while (pipe->buffers.count) delete static_cast<KV_Object*>(pipe->buffers.first()->owner);
+  delete pipe;
 }
 
 int32_t toSample(float x) {
@@ -171,10 +185,11 @@ int main(int argc, char** argv) {
     pipe->process();
     for (int32_t i = 0; i < n; ++i) out.samples[pos + static_cast<size_t>(i)] = static_cast<float>(output->main[i] * (1.0 / 1073741824.0));
   }
+  std::printf("piperun: %zu frames through %d effects in blocks of %d: %s\n", frames, pipe->effects.count, block, argv[3]);
+  teardown(pipe);
   if (!wavWrite(argv[3], out, false, error)) {
     std::fprintf(stderr, "piperun: %s\n", error.c_str());
     return 1;
   }
-  std::printf("piperun: %zu frames through %d effects in blocks of %d: %s\n", frames, pipe->effects.count, block, argv[3]);
   return 0;
 }
