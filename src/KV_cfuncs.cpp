@@ -46,9 +46,16 @@ const char* KV_error_text() { return errorText; }
 void KV_set_error_presenter(KV_error_presenter p) { presenter = p; }
 
 const void* KV_resource(const char* name) {
+  size_t size = 0;
+  return KV_resource_sized(name, &size);
+}
+
+const void* KV_resource_sized(const char* name, size_t* size) {
   KV_error failure = nullptr;
-  const void* data = KV_resource_find(name, &failure);
+  *size = 0;
+  const void* data = KV_resource_find(name, &failure, size);
   if (data) return data;
+  *size = 0;
   if (failure == KV_ERROR_RESOURCE_CANNOT_LOAD)
     KV_error_func(KV_CFUNCS_FILE, 130, "KV_resource", __DATE__, __TIME__, KV_ERROR_RESOURCE_CANNOT_LOAD);
   else if (failure == KV_ERROR_RESOURCE_CANNOT_LOCK)

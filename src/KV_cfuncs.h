@@ -1,6 +1,8 @@
 // Error codes, the fatal-error report and access to the library's embedded resources.
 #pragma once
 
+#include <cstddef>
+
 #include "KV/Export.h"
 
 // An error code is a pointer to its own message; results are compared by pointer.
@@ -46,6 +48,13 @@ void KV_set_error_presenter(KV_error_presenter presenter);
 // The bytes of the resource of type "DATA" named `name`, or null after a report.
 KV_API const void* KV_resource(const char* name);
 
+// As KV_resource, and stores the resource's size in bytes in *size (0 when not found).
+const void* KV_resource_sized(const char* name, size_t* size);
+
+// When `data` lies inside one of the library's resources, stores the number of bytes from `data`
+// to the end of that resource in *size and returns true; otherwise returns false. Reports nothing.
+bool KV_resource_extent(const void* data, size_t* size);
+
 // Called by the library entry when the library is attached; it has nothing to do.
 KV_API void KV_initall();
 
@@ -54,4 +63,5 @@ KV_API void KV_initall();
 
 // The platform half of the report and of the resource lookup.
 int KV_error_show(const char* text, const char* caption);
-const void* KV_resource_find(const char* name, KV_error* failure);
+// `size`, when given, receives the resource's size in bytes.
+const void* KV_resource_find(const char* name, KV_error* failure, size_t* size = nullptr);

@@ -19,11 +19,27 @@ int KV_error_show(const char* text, const char* caption) {
   return 1;  // IDOK
 }
 
-const void* KV_resource_find(const char* name, KV_error* failure) {
+const void* KV_resource_find(const char* name, KV_error* failure, size_t* size) {
   if (name && table) {
     for (const KV_resource_entry* e = table; e->name; ++e)
-      if (strcasecmp(e->name, name) == 0) return e->data;
+      if (strcasecmp(e->name, name) == 0) {
+        if (size) *size = e->size;
+        return e->data;
+      }
   }
   *failure = KV_ERROR_RESOURCE_CANNOT_FIND;
   return nullptr;
+}
+
+bool KV_resource_extent(const void* data, size_t* size) {
+  if (!data || !table) return false;
+  const unsigned char* p = static_cast<const unsigned char*>(data);
+  for (const KV_resource_entry* e = table; e->name; ++e) {
+    const unsigned char* begin = static_cast<const unsigned char*>(e->data);
+    if (p >= begin && p < begin + e->size) {
+      *size = e->size - static_cast<size_t>(p - begin);
+      return true;
+    }
+  }
+  return false;
 }

@@ -344,11 +344,8 @@ kvpic::Image knobFrame(int frame, int frames) {
            const float d = circleDistance(x, y, cx + 0.6f, cy + 1.6f, 11.0f);
            return rgb(0, 0, 0, 0.42f * std::pow(clamp01(1 - d / 4.5f), 1.5f));
          });
-  // Scale: the track of the arc, and a dot at each end of the range.
+  // Scale: the track of the arc; its round ends mark the range.
   c.fill([&](float x, float y) { return arc(x, y, 12.6f, 15.0f, start, end); }, rgb(17, 18, 21));
-  for (float a : {start, end})
-    c.fill([&](float x, float y) { return circleDistance(x, y, cx + 13.8f * std::sin(a), cy - 13.8f * std::cos(a), 0.8f); },
-           rgb(70, 74, 80));
   // The value arc.
   if (angle > start + 0.01f)
     c.fill([&](float x, float y) { return arc(x, y, 13.1f, 14.5f, start, angle); },
@@ -538,7 +535,6 @@ struct Composer {
     for (int i = 0; i < w * h; ++i) {
       const uint8_t* q = &img.bgra[static_cast<size_t>(i) * 4];
       p.pixels[i] = KV_Pix_A32{q[0], q[1], q[2], static_cast<uint8_t>(q[0] | q[1] | q[2] ? 255 : 0)};
-      if (!p.pixels[i].a) p.pixels[i] = KV_Pix_A32{0, 0, 0, 0};
     }
     through(factor, [&](KV_Pic_Base<KV_Pix_A32>& to) { p.blend(to, l, t, KV_Rect{0, 0, w, h}); });
   }
@@ -607,16 +603,13 @@ kvpic::Image fromPic(const KV_Pic_Base<KV_Pix_A32>& p) {
   return img;
 }
 
+// A frame as stored, alpha included, read through the strip's own cell addressing.
 kvpic::Image decodeFrame(const std::vector<uint8_t>& strip, uint32_t f) {
   KV_Vid v;
-  v.map(strip.data(), strip.size());
-  KV_Pic<KV_Pix_A32> p;
-  p.resize(static_cast<int32_t>(v.width), static_cast<int32_t>(v.height));
-  // Over an opaque copy of the frame's own pixels would change nothing; decode straight from the
-  // blocks instead, so the sheet shows the stored alpha.
-  kvpic::Image img(p.width, p.height);
-  for (int y = 0; y < p.height; ++y)
-    for (int x = 0; x < p.width; ++x) {
+  if (!v.map(strip.data(), strip.size())) return kvpic::Image();
+  kvpic::Image img(static_cast<int>(v.width), static_cast<int>(v.height));
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x) {
       const uint32_t n = v.blockAt(f, static_cast<uint32_t>(y) / 4, static_cast<uint32_t>(x) / 4);
       std::memcpy(img.at(x, y), v.block + 64 * n + 16 * (y % 4) + 4 * (x % 4), 4);
     }
@@ -678,7 +671,7 @@ int main(int argc, char** argv) {
               knobStrip.frames, knobStrip.blocks, buttonStrip.frames, buttonStrip.blocks);
 
   // The preview sheet.
-  kvpic::Image sheet(1060, 900);
+  kvpic::Image sheet(1060, 960);
   for (size_t i = 0; i < sheet.bgra.size(); i += 4) {
     sheet.bgra[i] = 30, sheet.bgra[i + 1] = 28, sheet.bgra[i + 2] = 26, sheet.bgra[i + 3] = 255;
   }
@@ -737,5 +730,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "artgen: cannot write the preview\n");
     ok = false;
   }
+  FT_Done_FreeType(freetype);
   return ok ? 0 : 1;
 }
