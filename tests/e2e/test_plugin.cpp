@@ -307,6 +307,24 @@ TEST(Audio, RenderIsRecordedForComparisonAcrossTargets) {
   EXPECT_LT(l.peak, 2.0);
 }
 
+TEST(Audio, A53BitHostGetsTheSameSamples) {
+  // 32-bit hosts often run the x87 unit at 53-bit precision; the plug-in computes its
+  // extended-precision coefficients and lags the same way whatever the host left.
+  Wav in = signal(8000, 48000, 0.7f);
+  std::vector<float> plain = mono(run(in, 512));
+  unsigned before = hostFpuWord();
+  hostSetPrecision53();
+  unsigned host = hostFpuWord();
+  std::vector<float> narrow = mono(run(in, 512));
+  EXPECT_EQ(hostFpuWord(), host);
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned short cw = static_cast<unsigned short>(before);
+  __asm__ volatile("fldcw %0" : : "m"(cw));
+#endif
+  ASSERT_EQ(plain.size(), in.frames());
+  EXPECT_EQ(plain, narrow);
+}
+
 TEST(Audio, InstancesOnSeveralThreadsAgree) {
   Wav in = signal(20000, 44100, 0.6f);
   std::vector<float> a, b, c;
