@@ -1,5 +1,5 @@
 // Copy, Oper and Koef over 512-sample blocks, in ns per sample.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <list>
 #include <string>
@@ -11,12 +11,6 @@ namespace {
 
 constexpr int32_t BLOCK = 512;
 const char* const OPS[] = {"add", "sub", "mul", "div"};
-
-char* writable(const char* text) {
-  static std::list<std::string> texts;
-  texts.emplace_back(text);
-  return texts.back().data();
-}
 
 // A pipe with two input buffers (a ramp and a sawtooth of other period) and one output.
 struct Graph {
@@ -45,8 +39,7 @@ struct Graph {
       p->process();
       benchmark::DoNotOptimize(static_cast<KV_Buffer*>(out)->main[BLOCK - 1]);
     }
-    state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * BLOCK,
-                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    countPerSample(state, BLOCK);
   }
 };
 

@@ -1,6 +1,6 @@
 // The delay network over 512-sample blocks, in ns per sample: the product's single tap, and a
 // small reverberator of four groups with four taps each and feedback.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <list>
 #include <string>
@@ -9,14 +9,6 @@
 #include "KV/Spcpp.h"
 
 namespace {
-
-constexpr int32_t BLOCK = 512;
-
-char* writable(const char* text) {
-  static std::list<std::string> texts;
-  texts.emplace_back(text);
-  return texts.back().data();
-}
 
 void runNetwork(benchmark::State& state, int groups, int taps) {
   KV_Object *pipe = nullptr, *in = nullptr, *out = nullptr, *effect = nullptr;
@@ -36,8 +28,7 @@ void runNetwork(benchmark::State& state, int groups, int taps) {
     p->process();
     benchmark::DoNotOptimize(static_cast<KV_Buffer*>(out)->main[BLOCK - 1]);
   }
-  state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * BLOCK,
-                                                    benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  countPerSample(state, BLOCK);
   for (KV_Object* o : {effect, out, in}) delete o;
   KV_currentpipe = nullptr;
   delete pipe;

@@ -1,5 +1,5 @@
 // The fixed-point transform (us per 1024-point transform) and the noise gate (per source sample).
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <list>
 #include <random>
@@ -10,12 +10,6 @@
 #include "KV/Spcpp.h"
 
 namespace {
-
-char* writable(const char* text) {
-  static std::list<std::string> texts;
-  texts.emplace_back(text);
-  return texts.back().data();
-}
 
 void randomize(KV_Buffer* b, int32_t n) {
   std::mt19937 gen(1);
@@ -65,8 +59,7 @@ void BM_Noisegate(benchmark::State& state) {
     p->process();
     benchmark::DoNotOptimize(static_cast<KV_Buffer*>(o2)->main[0]);
   }
-  state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * 512,
-                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  countPerSample(state, 512);
   delete gate;  // and its two outputs
   delete x;
   delete src;

@@ -1,5 +1,5 @@
 // Oversampling and pitch shifting over 512-sample input blocks, in ns per input sample.
-#include <benchmark/benchmark.h>
+#include "BenchSupport.h"
 
 #include <list>
 #include <random>
@@ -10,16 +10,8 @@
 
 namespace {
 
-constexpr int32_t BLOCK = 512;
-
-char* writable(const char* text) {
-  static std::list<std::string> texts;
-  texts.emplace_back(text);
-  return texts.back().data();
-}
-
 // `outLength` 0: the output follows the block; otherwise its explicit length.
-void runEffect(benchmark::State& state, const char* command, int32_t outLength) {
+void runShift(benchmark::State& state, const char* command, int32_t outLength) {
   KV_Object *pipe = nullptr, *in = nullptr, *out = nullptr, *effect = nullptr;
   int32_t began = 0;
   spcpp(writable("KV_Soundpipe -bl %i -b"), &pipe, BLOCK, &began);
@@ -37,16 +29,15 @@ void runEffect(benchmark::State& state, const char* command, int32_t outLength) 
     p->process();
     benchmark::DoNotOptimize(static_cast<KV_Buffer*>(out)->main[0]);
   }
-  state.counters["per_sample"] = benchmark::Counter(static_cast<double>(state.iterations()) * BLOCK,
-                                                   benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  countPerSample(state, BLOCK);
   for (KV_Object* o : {effect, out, in}) delete o;
   KV_currentpipe = nullptr;
   delete pipe;
 }
 
-void BM_Oversam(benchmark::State& s) { runEffect(s, "KV_Effect_Oversam -i %o -o %o", 8 * BLOCK); }
-void BM_Nshift(benchmark::State& s) { runEffect(s, "KV_Effect_Nshift -i %o -o %o -s -2000", 0); }
-void BM_Shift(benchmark::State& s) { runEffect(s, "KV_Effect_Shift -i %o -o %o -s -2000", 0); }
+void BM_Oversam(benchmark::State& s) { runShift(s, "KV_Effect_Oversam -i %o -o %o", 8 * BLOCK); }
+void BM_Nshift(benchmark::State& s) { runShift(s, "KV_Effect_Nshift -i %o -o %o -s -2000", 0); }
+void BM_Shift(benchmark::State& s) { runShift(s, "KV_Effect_Shift -i %o -o %o -s -2000", 0); }
 
 BENCHMARK(BM_Oversam);
 BENCHMARK(BM_Nshift);
