@@ -38,7 +38,7 @@ xvfb_pid=$!
 export DISPLAY=":$display"
 
 export KV_WINEPREFIX="$build/wineprefix"
-export WINEPREFIX="$KV_WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$KV_WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 cleanup() {
   WINEPREFIX="$KV_WINEPREFIX" wineserver -k >/dev/null 2>&1 || true
   kill "$xvfb_pid" >/dev/null 2>&1 || true
@@ -53,7 +53,7 @@ fi
 failed=()
 for t in linux win32 win64; do
   echo "== test $t"
-  (cd "$build/$t" && ctest --output-on-failure -j"$jobs") | tee "$build/$t.test.log" | grep -E 'tests passed|Failed|FAILED|\*\*\*' 
+  (cd "$build/$t" && ctest --output-on-failure --timeout 600 -j"$jobs") | tee "$build/$t.test.log" | grep -E 'tests passed|Failed|FAILED|\*\*\*' 
   grep -q '100% tests passed' "$build/$t.test.log" || failed+=("$t")
   grep -hE '^\[  PASSED  \] [0-9]+ test' "$build/$t.test.log" >/dev/null 2>&1 || true
 done

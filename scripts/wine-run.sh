@@ -4,5 +4,6 @@ set -e
 here=$(cd "$(dirname "$0")" && pwd)
 export WINEPREFIX=${KV_WINEPREFIX:-$here/../build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No debugger on a crash: a crashing test must fail, not wait for an answer.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 exec wine "$@"

@@ -10,6 +10,10 @@
 #include "KV/Effect/Noisegate.h"
 #include "KV/Effect/Shift.h"
 #include "KV/Effect/Soundpipe.h"
+#include "KV/Wid/Butt.h"
+#include "KV/Wid/Knob.h"
+#include "KV/Wid/Pic.h"
+#include "KV/Wid/Wid.h"
 
 KV_class __KV[] = {
     {"KV_Object", KV_Object_options},
@@ -35,5 +39,9 @@ KV_class __KV[] = {
     {"KV_Effect_Nshift", KV_Effect_Nshift_options},
     {"KV_Fourier_Transform", KV_Fourier_Transform_options},
     {"KV_Fourier_Noisegate", KV_Fourier_Noisegate_options},
+    {"KV_Wid", KV_Wid_options},
+    {"KV_Wid_Pic", KV_Wid_Pic_options},
+    {"KV_Wid_Butt", KV_Wid_Butt_options},
+    {"KV_Wid_Knob", KV_Wid_Knob_options},
     {nullptr, nullptr},
 };
