@@ -75,11 +75,11 @@ void listPlugin(AEffect* fx) {
                 static_cast<double>(fx->getParameter(fx, i)));
 }
 
-bool setParam(AEffect* fx, const std::string& spec) {
-  size_t eq = spec.find('=');
+bool setParam(AEffect* fx, const std::string& setting) {
+  size_t eq = setting.find('=');
   if (eq == std::string::npos) return false;
-  std::string key = spec.substr(0, eq);
-  float value = std::strtof(spec.c_str() + eq + 1, nullptr);
+  std::string key = setting.substr(0, eq);
+  float value = std::strtof(setting.c_str() + eq + 1, nullptr);
   char* end = nullptr;
   long index = std::strtol(key.c_str(), &end, 10);
   if (end == key.c_str() || *end) {

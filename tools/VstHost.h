@@ -21,7 +21,7 @@ VstIntPtr call(AEffect* fx, VstInt32 op, VstInt32 index = 0, VstIntPtr value = 0
 std::string text(AEffect* fx, VstInt32 op, VstInt32 index = 0);
 void listPlugin(AEffect* fx);
 // "INDEX=VALUE" or "NAME=VALUE" (a name prefix as the plug-in gives it); false when none matches.
-bool setParam(AEffect* fx, const std::string& spec);
+bool setParam(AEffect* fx, const std::string& setting);
 // A bass line of `seconds` at `rate`, mono.
 Wav bassClip(double seconds, int rate);
 

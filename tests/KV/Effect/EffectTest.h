@@ -10,6 +10,9 @@
 #include "KV/Effect/Effect.h"
 #include "KV/Spcpp.h"
 
+// Reads an option directly, as the sample code does: its handler called with KV_EMPTY.
+inline KV_value query(KV_Object* o, const char* option) { return KV_findOption(o->options, option)(o, KV_EMPTY); }
+
 class EffectTest : public testing::Test {
  protected:
   void TearDown() override {

@@ -8,7 +8,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-KV_value query(KV_Object* o, const char* option) { return KV_findOption(o->options, option)(o, KV_EMPTY); }
 
 class ShiftTest : public EffectTest {
  protected:
