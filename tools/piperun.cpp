@@ -124,12 +124,6 @@ void teardown(KV_Soundpipe* pipe) {
   delete pipe;
 }
 
-int32_t toSample(float x) {
-  if (x > 1.0f) x = 1.0f;
-  else if (!(x >= -1.0f)) x = -1.0f;
-  return static_cast<int32_t>(x * 1073741824.0f);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -180,10 +174,10 @@ int main(int argc, char** argv) {
   out.samples.resize(frames);
   for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(block)) {
     int32_t n = static_cast<int32_t>(frames - pos < static_cast<size_t>(block) ? frames - pos : static_cast<size_t>(block));
-    for (int32_t i = 0; i < n; ++i) input->main[i] = toSample(in.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(in.channels)]);
+    for (int32_t i = 0; i < n; ++i) input->main[i] = KV_sampleOf(in.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(in.channels)]);
     pipe->blockLength = n;
     pipe->process();
-    for (int32_t i = 0; i < n; ++i) out.samples[pos + static_cast<size_t>(i)] = static_cast<float>(output->main[i] * (1.0 / 1073741824.0));
+    for (int32_t i = 0; i < n; ++i) out.samples[pos + static_cast<size_t>(i)] = KV_floatOf(output->main[i]);
   }
   std::printf("piperun: %zu frames through %d effects in blocks of %d: %s\n", frames, pipe->effects.count, block, argv[3]);
   teardown(pipe);

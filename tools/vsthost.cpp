@@ -84,14 +84,13 @@ int main(int argc, char** argv) {
       in = bassClip(bass > 0 ? bass : 4.0, rate);
     }
     Wav out = render(fx, in, block, stereo);
-    Levels li = levels(in.samples, in.channels, 0), lo = levels(out.samples, out.channels, 0);
+    Levels li = levels(in.samples, in.channels, 0);
     std::printf("rendered %zu frames at %d Hz in blocks of %d: %s\n", in.frames(), in.rate, block, outPath.c_str());
     std::printf("input  channel 1: peak %.1f dBFS, rms %.1f dBFS\n", dB(li.peak), dB(li.rms));
     for (int c = 0; c < out.channels; ++c) {
       Levels l = levels(out.samples, out.channels, c);
       std::printf("output channel %d: peak %.1f dBFS, rms %.1f dBFS\n", c + 1, dB(l.peak), dB(l.rms));
     }
-    (void)lo;
     if (harmonics > 0) {
       // The first half second: the clip's opening note.
       size_t to = static_cast<size_t>(in.rate / 2);

@@ -6,19 +6,6 @@
 #include "KV/Spcpp.h"
 #include "app/KV_Application.h"
 
-namespace {
-
-int32_t toSample(float x) {
-  if (x > 1.0f) x = 1.0f;
-  else if (!(x >= -1.0f)) x = -1.0f;  // a NaN too
-  float scaled = x * 1073741824.0f;
-  return static_cast<int32_t>(scaled);
-}
-
-float fromSample(int32_t s) { return static_cast<float>(static_cast<double>(s) * (1.0 / 1073741824.0)); }
-
-}  // namespace
-
 void KV_Application::runBlock(float** inputs, float** outputs, int32_t count) {
   KV_Soundpipe* pipe = static_cast<KV_Soundpipe*>(graph[PIPE]);
   KV_Buffer* in = static_cast<KV_Buffer*>(graph[BUF_I]);
@@ -30,12 +17,12 @@ void KV_Application::runBlock(float** inputs, float** outputs, int32_t count) {
   for (int32_t pos = 0; pos < count;) {
     int32_t n = count - pos < blockLength ? count - pos : blockLength;
     if (n > in->count || n > out->count) return;  // the buffers were never sized: nothing to run
-    for (int32_t i = 0; i < n; ++i) in->main[i] = toSample(x[pos + i]);
+    for (int32_t i = 0; i < n; ++i) in->main[i] = KV_sampleOf(x[pos + i]);
     // The block length goes through the pipe's option, as the interpreter would set it.
     KV_findOption(pipe->options, "bl")(pipe, KV_value::ofInt(n));
     pipe->process();
     for (int32_t i = 0; i < n; ++i) {
-      float y = fromSample(out->main[i]);
+      float y = KV_floatOf(out->main[i]);
       left[pos + i] = y;
       if (right) right[pos + i] = y;
     }

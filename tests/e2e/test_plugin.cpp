@@ -30,7 +30,9 @@ class Plugin : public testing::Test {
     ASSERT_NE(fx, nullptr);
   }
   void TearDown() override {
-    if (fx) EXPECT_EQ(call(fx, effClose), 1);
+    if (fx) {
+      EXPECT_EQ(call(fx, effClose), 1);
+    }
   }
   std::string display(int i) { return text(fx, effGetParamDisplay, i); }
   AEffect* fx = nullptr;

@@ -11,6 +11,17 @@ struct KV_Effect;
 
 constexpr int32_t KV_ONE = 1 << 30;  // full scale
 
+// A host float as a sample: clipped to -1 … 1 (a NaN to -1), scaled by 2^30, truncated.
+inline int32_t KV_sampleOf(float x) {
+  if (x > 1.0f) x = 1.0f;
+  else if (!(x >= -1.0f)) x = -1.0f;
+  float scaled = x * 1073741824.0f;
+  return static_cast<int32_t>(scaled);
+}
+
+// A sample as a host float: exactly s x 2^-30, rounded once to float.
+inline float KV_floatOf(int32_t s) { return static_cast<float>(static_cast<double>(s) * (1.0 / 1073741824.0)); }
+
 // The pipe that new buffers and effects join; null when none is current.
 extern KV_Soundpipe* KV_currentpipe;
 

@@ -63,3 +63,16 @@ class EffectTest : public testing::Test {
   std::list<std::string> texts;
   std::list<KV_Object*> objects;
 };
+
+// The stage of one effect: a pipe of four-sample blocks with an input and an output buffer.
+class OneEffectTest : public EffectTest {
+ protected:
+  void SetUp() override {
+    pipe = makePipe(4);
+    in = makeBuffer("in");
+    out = makeBuffer("out");
+  }
+  KV_Soundpipe* pipe = nullptr;
+  KV_Buffer* in = nullptr;
+  KV_Buffer* out = nullptr;
+};

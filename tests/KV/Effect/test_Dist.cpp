@@ -8,18 +8,7 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 
-
-class SignTest : public EffectTest {
- protected:
-  void SetUp() override {
-    pipe = makePipe(4);
-    in = makeBuffer("in");
-    out = makeBuffer("out");
-  }
-  KV_Soundpipe* pipe = nullptr;
-  KV_Buffer* in = nullptr;
-  KV_Buffer* out = nullptr;
-};
+using SignTest = OneEffectTest;
 
 using Gtzero = SignTest;
 using Ltzero = SignTest;
