@@ -10,11 +10,19 @@
 //     -r RATE                         sample rate for a synthesised clip (default 44100)
 //     --stereo                        feed the plug-in two input channels
 //     --harmonics HZ                  print the levels at HZ, 2 x HZ and 3 x HZ before and after
+//   Editor mode (X11 on Linux, Win32 on Windows), actions run in the order given:
+//     --editor                        open the plug-in's editor in a window of the host's own
+//     --move X,Y | --press X,Y | --release X,Y | --click X,Y
+//     --drag X0,Y0,X1,Y1              press, move in steps, release
+//     --wait MS                       keep the editor running (idle calls) for MS milliseconds
+//     --screenshot FILE.png           save what the editor shows
+//   The parameters are listed again after the editor actions.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "EditorHost.h"
 #include "VstHost.h"
 
 namespace {
@@ -25,6 +33,49 @@ int usage() {
   return 2;
 }
 
+struct Action {
+  std::string name, value;
+};
+
+bool isEditorAction(const std::string& a) {
+  return a == "--move" || a == "--press" || a == "--release" || a == "--click" || a == "--drag" || a == "--wait" ||
+         a == "--screenshot";
+}
+
+// Runs the editor actions in order; false with a message when one fails.
+bool runEditor(AEffect* fx, const std::vector<Action>& actions) {
+  EditorHost editor;
+  std::string error;
+  if (!editor.open(fx, error)) {
+    std::fprintf(stderr, "vsthost: %s\n", error.c_str());
+    return false;
+  }
+  std::printf("editor: %d x %d\n", editor.width(), editor.height());
+  for (const Action& a : actions) {
+    int v[4] = {0, 0, 0, 0};
+    const int n = std::sscanf(a.value.c_str(), "%d,%d,%d,%d", &v[0], &v[1], &v[2], &v[3]);
+    if (a.name == "--move" && n == 2) editor.move(v[0], v[1]);
+    else if (a.name == "--press" && n == 2) editor.press(v[0], v[1]);
+    else if (a.name == "--release" && n == 2) editor.release(v[0], v[1]);
+    else if (a.name == "--click" && n == 2) editor.click(v[0], v[1]);
+    else if (a.name == "--drag" && n == 4) editor.drag(v[0], v[1], v[2], v[3]);
+    else if (a.name == "--wait" && n == 1) editor.pump(v[0]);
+    else if (a.name == "--screenshot") {
+      kvpic::Image shot;
+      if (!editor.screenshot(shot) || !kvpic::writeFile(a.value, kvpic::encodePNG(shot))) {
+        std::fprintf(stderr, "vsthost: cannot save the screenshot %s\n", a.value.c_str());
+        return false;
+      }
+      std::printf("screenshot: %s\n", a.value.c_str());
+    } else {
+      std::fprintf(stderr, "vsthost: bad editor action %s %s\n", a.name.c_str(), a.value.c_str());
+      return false;
+    }
+  }
+  editor.close();
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -33,7 +84,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> sets;
   int block = 512, rate = 44100;
   double bass = 0, harmonics = 0;
-  bool stereo = false, pcm16 = false;
+  bool stereo = false, pcm16 = false, editorMode = false;
+  std::vector<Action> actions;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -47,6 +99,11 @@ int main(int argc, char** argv) {
     else if (a == "--harmonics" && (v = next())) harmonics = std::atof(v);
     else if (a == "--stereo") stereo = true;
     else if (a == "--pcm16") pcm16 = true;
+    else if (a == "--editor") editorMode = true;
+    else if (isEditorAction(a) && (v = next())) {
+      actions.push_back({a, v});
+      editorMode = true;
+    }
     else return usage();
   }
   if (block < 1 || rate < 1) return usage();
@@ -72,6 +129,10 @@ int main(int argc, char** argv) {
   listPlugin(fx);
 
   int status = 0;
+  if (editorMode) {
+    if (!runEditor(fx, actions)) status = 1;
+    listPlugin(fx);
+  }
   if (!outPath.empty()) {
     Wav in;
     if (!inPath.empty()) {

@@ -13,6 +13,7 @@
 #include "KV/Wid/Butt.h"
 #include "KV/Wid/Knob.h"
 #include "KV/Wid/Pic.h"
+#include "KV/Wid/Text.h"
 #include "KV/Wid/Wid.h"
 
 KV_class __KV[] = {
@@ -43,5 +44,6 @@ KV_class __KV[] = {
     {"KV_Wid_Pic", KV_Wid_Pic_options},
     {"KV_Wid_Butt", KV_Wid_Butt_options},
     {"KV_Wid_Knob", KV_Wid_Knob_options},
+    {"KV_Wid_Text", KV_Wid_Text_options},
     {nullptr, nullptr},
 };

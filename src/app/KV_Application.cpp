@@ -17,8 +17,8 @@ constexpr Range knobRanges[KV_Application::PARAMS] = {
 
 // Widget slots of the ten controls below the button, and of each knob.
 constexpr int FIRST_ENABLED_WIDGET = 23, LAST_ENABLED_WIDGET = 32;
-constexpr int BUTTON_WIDGET = 22;
-constexpr int KNOB_WIDGET[KV_Application::PARAMS] = {0, 28, 29, 30, 31, 32};
+constexpr int BUTTON_WIDGET = 21;
+constexpr int KNOB_WIDGET[KV_Application::PARAMS] = {0, 24, 26, 28, 30, 32};
 
 double realValue(const KV_value& v) { return static_cast<double>(v.asFloat()); }
 
@@ -155,6 +155,8 @@ KV_error KV_Application::build() {
   setReal(params[3], "3-x level", -0.3f);
   setReal(params[4], "Randomize", 0.4f);
   setReal(params[5], "Stability", 0.6f);
+  buildLayout();
+  for (int i = 1; i < PARAMS; ++i) params[i]->widget = widget(KNOB_WIDGET[i]);
 
   for (Param* q : params) q->notify(reinterpret_cast<KV_Object*>(this));
   return KV_OK;
@@ -206,27 +208,10 @@ void KV_Application::sendClock() {
     if (graph[slot]) spcpp(KV_CMD("KV_Effect %o -clock %i"), graph[slot], sampleRate);
 }
 
-KV_error KV_Application::attachWindow(KV_Object* window) {
-  editorWindow = window;
-  for (KV_Object* w : widgets)
-    if (w) spcpp(KV_CMD("KV_Wid %o -win %o"), w, window);
-  return KV_OK;
-}
-
-KV_error KV_Application::detachWindow() {
-  for (KV_Object* w : widgets)
-    if (w) spcpp(KV_CMD("KV_Wid %o -win 0"), w);
-  return KV_OK;
-}
-
 KV_error KV_Application::destroy() {
   KV_CommandLock lock;
   destroyGraph();
-  for (int w = WIDGET_SLOTS - 1; w >= 0; --w)
-    if (widgets[w]) {
-      spcpp(KV_CMD("%o -delete"), widgets[w]);
-      widgets[w] = nullptr;
-    }
+  destroyLayout();
   return KV_OK;
 }
 

@@ -78,4 +78,6 @@ class KV_Application : public KV_Apptpl {
  private:
   void buildGraph();
   void destroyGraph();
+  void buildLayout();
+  void destroyLayout();
 };

@@ -1,5 +1,7 @@
 #include "vst/KV_Main_Vst.h"
 
+#include "vst/KV_Main_Vst_Editor.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +25,7 @@ KV_Main_Vst::KV_Main_Vst(audioMasterCallback master) : AudioEffectX(master, 1, K
   setNumInputs(kVarnexInputs);
   setNumOutputs(kVarnexOutputs);
   setUniqueID(kVarnexUniqueID);
+  setEditor(new KV_Main_Vst_Editor(this));
 }
 
 KV_Main_Vst::~KV_Main_Vst() { app.destroy(); }

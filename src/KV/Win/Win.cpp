@@ -91,10 +91,16 @@ void KV_Win::composeTile(int32_t c, int32_t r, const KV_Rect& rect, KV_Surface s
   showTile(surface, k.left - t.left, k.top - t.top, k);
 }
 
+bool KV_Win::lockPaint() { return paintLock.try_lock_for(std::chrono::milliseconds(PAINT_WAIT_MS)); }
+void KV_Win::unlockPaint() { paintLock.unlock(); }
+
 void KV_Win::paintRect(KV_Surface surface, const KV_Rect& rect) {
-  std::unique_lock<std::timed_mutex> lock(paintLock, std::defer_lock);
-  if (!lock.try_lock_for(std::chrono::milliseconds(PAINT_WAIT_MS))) return;
-  if (KV_isEmpty(rect)) return;
+  if (!lockPaint()) return;
+  if (!KV_isEmpty(rect)) composeRect(surface, rect);
+  unlockPaint();
+}
+
+void KV_Win::composeRect(KV_Surface surface, const KV_Rect& rect) {
   int32_t firstRow = rect.top / TILE, lastRow = (rect.bottom - 1) / TILE;
   int32_t firstCol = rect.left / TILE, lastCol = (rect.right - 1) / TILE;
   if (lastRow >= rows) lastRow = rows - 1;

@@ -35,7 +35,7 @@ class KV_Win {
   int32_t tileSize = 64;
   KV_Pic<KV_Pix_A32> tilePic;  // the composition buffer
   KV_Pic<KV_Pix_A32> scratch;  // highlighted and faded widgets are drawn here first
-  std::timed_mutex paintLock;  // serializes every composition
+  std::timed_mutex paintLock;  // serializes every composition (the portable and X11 windows)
 
   static constexpr int32_t TILE = 64;
   static constexpr int PAINT_WAIT_MS = 1000;
@@ -64,12 +64,20 @@ class KV_Win {
   void mouseUp();
   void mouseLeave() { mouseUp(); }
 
+ // The platform's drawing context of the tile picture, that text widgets make theirs compatible
+  // with; null where there is none (the portable window, or before the window is shown).
+  virtual KV_Surface tileContext() const { return nullptr; }
+
  protected:
+  // Takes the paint lock within PAINT_WAIT_MS; false when it cannot be had.
+  virtual bool lockPaint();
+  virtual void unlockPaint();
   // Copies the tile picture's part at (srcX, srcY) of the size of `dest` to `dest` on the
   // surface (BitBlt on Windows, XPutImage on X11).
   virtual void showTile(KV_Surface surface, int32_t srcX, int32_t srcY, const KV_Rect& dest);
 
  private:
+  void composeRect(KV_Surface surface, const KV_Rect& rect);
   void composeTile(int32_t c, int32_t r, const KV_Rect& rect, KV_Surface surface);
   void composeEmphasized(KV_Wid* w, int32_t dx, int32_t dy, const KV_Rect& src);
 };

@@ -1,0 +1,24 @@
+// The plug-in's editor: hangs the framework's window into the host's editor window on open,
+// lets the application attach its widgets, and undoes both on close. Drawing and mouse handling
+// belong to the window and the widgets.
+#pragma once
+
+#include "KV/Win/Win_Native.h"
+#include "vst/AudioEffect.h"
+
+class KV_Main_Vst;
+
+class KV_Main_Vst_Editor : public AEffEditor {
+ public:
+  explicit KV_Main_Vst_Editor(KV_Main_Vst* plugin);
+  ~KV_Main_Vst_Editor() override;
+
+  bool getRect(ERect** rect) override;
+  bool open(void* parent) override;
+  void close() override;
+  // Windows delivers the window's messages itself; the X11 window reads its events here.
+  void idle() override;
+
+  KV_Win_Native* panel;
+  KV_Main_Vst* plugin;
+};
