@@ -9,9 +9,10 @@ packages=(
   wine wine32:i386 wine64
   xvfb xauth x11-utils
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libx11-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core fonts-dejavu-extra
   libsndfile1-dev zlib1g-dev
   dpf-plugins-vst
+  libjack-jackd2-dev jackd2
 )
 
 sudo_cmd=()

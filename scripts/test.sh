@@ -28,12 +28,13 @@ for t in linux win32 win64; do
   cmake --build "$build/$t" -j"$jobs" >"$build/$t.build.log" 2>&1 || { tail -n 60 "$build/$t.build.log"; exit 1; }
 done
 
-# Windowed tests need a display: a private Xvfb on a free number.
+# Windowed tests need a display: a private Xvfb on a free number. -noreset: a server left
+# without clients (between two editor openings) must not reset and refuse the next one.
 display=""
 for n in $(seq 90 120); do
   if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
 done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 

@@ -20,7 +20,7 @@ bool EditorHost::open(AEffect* fx, std::string& error) {
   }
   width_ = rect->right - rect->left;
   height_ = rect->bottom - rect->top;
-  if (!createWindow(error)) return false;
+  if (!native_ && !createWindow(error)) return false;
   fx_ = fx;
   call(fx, effEditOpen, 0, 0, parentHandle());
   pump(60);
@@ -28,10 +28,14 @@ bool EditorHost::open(AEffect* fx, std::string& error) {
 }
 
 void EditorHost::close() {
+  closeEditor();
+  destroyWindow();
+}
+
+void EditorHost::closeEditor() {
   if (!fx_) return;
   call(fx_, effEditClose);
   fx_ = nullptr;
-  destroyWindow();
 }
 
 void EditorHost::pump(int ms) {

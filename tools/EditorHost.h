@@ -20,6 +20,9 @@ class EditorHost {
   bool open(AEffect* fx, std::string& error);
   // Closes the editor and destroys the host's window.
   void close();
+  // Closes the editor and keeps the host's window for the next open, as a host that reuses its
+  // editor frame does.
+  void closeEditor();
   bool isOpen() const { return fx_ != nullptr; }
 
   // Mouse actions at editor coordinates; each is followed by a pump.

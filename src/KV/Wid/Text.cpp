@@ -23,7 +23,9 @@ KV_value textText(KV_Object* o, KV_value v) {
 }
 
 KV_value textColor(KV_Object* o, KV_value v) {
-  if (KV_isNumber(v)) asText(o)->color = static_cast<uint32_t>(v.asTruncated());
+  // A colour is usually written in hexadecimal ("0x00C0C0C0"), which reads as an object reference.
+  if (v.type == KV_OBJECT) asText(o)->color = static_cast<uint32_t>(v.val);
+  else if (KV_isNumber(v)) asText(o)->color = static_cast<uint32_t>(v.asTruncated());
   return KV_value::ofInt(static_cast<int32_t>(asText(o)->color));
 }
 
