@@ -78,7 +78,7 @@ bool KV_Win_X11::createChild() {
   }
   interfaceThread = std::this_thread::get_id();
   XMapWindow(d, window);
-  XFlush(d);
+  XSync(d, False);  // the window exists for every client once hwnd returns
   return true;
 }
 
