@@ -12,6 +12,7 @@
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Wid/Butt.h"
 #include "KV/Wid/Knob.h"
+#include "KV/Wid/Pal.h"
 #include "KV/Wid/Pic.h"
 #include "KV/Wid/Text.h"
 #include "KV/Wid/Wid.h"
@@ -44,6 +45,7 @@ KV_class __KV[] = {
     {"KV_Wid_Pic", KV_Wid_Pic_options},
     {"KV_Wid_Butt", KV_Wid_Butt_options},
     {"KV_Wid_Knob", KV_Wid_Knob_options},
+    {"KV_Wid_Pal", KV_Wid_Pal_options},
     {"KV_Wid_Text", KV_Wid_Text_options},
     {nullptr, nullptr},
 };
