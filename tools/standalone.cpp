@@ -1,0 +1,265 @@
+// varnex: the product without a host. Runs the plug-in's graph live through one of the
+// framework's real-time back ends (JACK on Linux; wave devices or ASIO on Windows) and shows its
+// editor in a window of its own, whose knobs drive the graph as they do in a host.
+//
+//   varnex --list                      back ends and their modes
+//   varnex [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor]
+//          [--connect] [--screenshot FILE.png]
+//
+//   --backend NAME   the back end whose name starts with NAME (case ignored); default the first
+//                    that opens
+//   --mode N         its mode number as --list shows it (default 0)
+//   --seconds S      run for S seconds (default: until the editor window is closed, or 10 s
+//                    without an editor)
+//   --tone HZ        feed a sine of HZ instead of the input (to hear the harmonics at once)
+//   --connect        JACK: connect system:capture_1 to the input and the outputs to
+//                    system:playback_1/2
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EditorHost.h"
+#include "KV/Rts/Rts.h"
+#include "VstHost.h"
+#include "vst/KV_Main_Vst.h"
+
+#if defined(_WIN32)
+#include "KV/Rts/Rts_Asio.h"
+#include "KV/Rts/Rts_Win32.h"
+#else
+#include "KV/Rts/Rts_Jack.h"
+#endif
+
+namespace {
+
+// What the block callback works with; set before the device starts, read on its thread.
+struct Live {
+  KV_Rts* rts = nullptr;
+  AEffect* fx = nullptr;
+  double toneHz = 0, phase = 0;
+  std::vector<float> in, out[2];
+  KV_Rts::Chan inChan, outChan[2];
+  std::atomic<long> blocks{0};
+  std::atomic<float> peak{0};
+} live;
+
+constexpr uint32_t kFloat = KV_Rts::format(4, 32, 0, true);
+
+void prepare(int32_t frames) {
+  live.in.assign(static_cast<size_t>(frames), 0.0f);
+  for (int c = 0; c < 2; ++c) live.out[c].assign(static_cast<size_t>(frames), 0.0f);
+  live.inChan.data = live.in.data();
+  live.inChan.length = frames;
+  live.inChan.format = kFloat;
+  for (int c = 0; c < 2; ++c) {
+    live.outChan[c].data = live.out[c].data();
+    live.outChan[c].length = frames;
+    live.outChan[c].format = kFloat;
+  }
+}
+
+// One device block: the first input into the plug-in, its two outputs to the first two device
+// outputs (any further outputs get silence).
+void block() {
+  KV_Rts* rts = live.rts;
+  KV_Rts::Mode* m = rts ? rts->currentMode() : nullptr;
+  if (!m || static_cast<size_t>(m->frames) != live.in.size()) return;
+  const int32_t n = m->frames;
+  KV_Chain_Item* first = rts->inputs.first();
+  if (live.toneHz > 0) {
+    const double step = 2.0 * 3.14159265358979 * live.toneHz / m->rate;
+    for (int32_t i = 0; i < n; ++i, live.phase += step) live.in[static_cast<size_t>(i)] = 0.5f * static_cast<float>(std::sin(live.phase));
+    live.phase = std::fmod(live.phase, 2.0 * 3.14159265358979);
+  } else if (!rts->inputs.isEnd(first)) {
+    KV_Rts::copyBuffer(&live.inChan, static_cast<KV_Rts::Chan*>(first));
+  }
+  float* ins[1] = {live.in.data()};
+  float* outs[2] = {live.out[0].data(), live.out[1].data()};
+  live.fx->processReplacing(live.fx, ins, outs, n);
+  float p = 0;
+  for (int32_t i = 0; i < n; ++i) p = std::max(p, std::fabs(live.out[0][static_cast<size_t>(i)]));
+  if (p > live.peak.load()) live.peak = p;
+  int c = 0;
+  for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it); it = it->next, ++c) {
+    auto* o = static_cast<KV_Rts::Chan*>(it);
+    if (c < 2) {
+      KV_Rts::copyBuffer(o, &live.outChan[c]);
+    } else {
+      std::fill(live.out[0].begin(), live.out[0].end(), 0.0f);
+      KV_Rts::copyBuffer(o, &live.outChan[0]);
+    }
+  }
+  ++live.blocks;
+}
+
+void initBackEnds() {
+#if defined(_WIN32)
+  KV_Rts_Asio::classInit(block);
+  KV_Rts_Win32::classInit(block);
+#else
+  KV_Rts_Jack::classInit(block);
+#endif
+}
+
+void exitBackEnds() {
+#if defined(_WIN32)
+  KV_Rts_Asio::classExit();
+  KV_Rts_Win32::classExit();
+#else
+  KV_Rts_Jack::classExit();
+#endif
+}
+
+bool startsWith(const char* name, const std::string& prefix) {
+  for (size_t i = 0; i < prefix.size(); ++i)
+    if (!name[i] || std::tolower(static_cast<unsigned char>(name[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  return true;
+}
+
+KV_Rts::Mode* modeNumber(KV_Rts* rts, int n) {
+  int i = 0;
+  for (KV_Chain_Item* it = rts->modes.first(); !rts->modes.isEnd(it); it = it->next, ++i)
+    if (i == n) return static_cast<KV_Rts::Mode*>(it);
+  return nullptr;
+}
+
+void list() {
+  for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
+    KV_Rts* rts = KV_Rts_of(it);
+    const KV_error e = rts->init();
+    std::printf("%s%s\n", rts->name, e == KV_OK ? "" : "  (cannot open)");
+    int i = 0;
+    for (KV_Chain_Item* m = rts->modes.first(); !rts->modes.isEnd(m); m = m->next, ++i)
+      std::printf("  mode %d:%s, %d frames\n", i, static_cast<KV_Rts::Mode*>(m)->text, static_cast<KV_Rts::Mode*>(m)->frames);
+    rts->exit();
+  }
+}
+
+// The back end to run: the named one, or the first that opens. It is left initialised.
+KV_Rts* choose(const std::string& name) {
+  for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
+    KV_Rts* rts = KV_Rts_of(it);
+    if (!name.empty() && !startsWith(rts->name, name)) continue;
+    if (rts->init() == KV_OK && !rts->modes.isEnd(rts->modes.first())) return rts;
+    rts->exit();
+  }
+  return nullptr;
+}
+
+#if !defined(_WIN32)
+void connectSystemPorts(KV_Rts* rts) {
+  auto* jack = static_cast<KV_Rts_Jack*>(rts);
+  KV_Chain_Item* in = rts->inputs.first();
+  if (!rts->inputs.isEnd(in)) jack->connect("system:capture_1", jack->portName(static_cast<KV_Rts::Chan*>(in)));
+  int c = 1;
+  for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it) && c <= 2; it = it->next, ++c) {
+    const std::string dest = "system:playback_" + std::to_string(c);
+    jack->connect(jack->portName(static_cast<KV_Rts::Chan*>(it)), dest.c_str());
+  }
+}
+#endif
+
+int usage() {
+  std::fprintf(stderr, "usage: varnex --list | [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor] "
+                       "[--connect] [--screenshot FILE.png]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string backend, screenshot;
+  int modeIndex = 0;
+  double seconds = -1;
+  bool showList = false, editor = true, connect = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (a == "--list") showList = true;
+    else if (a == "--no-editor") editor = false;
+    else if (a == "--connect") connect = true;
+    else if (a == "--backend" && v) backend = argv[++i];
+    else if (a == "--mode" && v) modeIndex = std::atoi(argv[++i]);
+    else if (a == "--seconds" && v) seconds = std::atof(argv[++i]);
+    else if (a == "--tone" && v) live.toneHz = std::atof(argv[++i]);
+    else if (a == "--screenshot" && v) screenshot = argv[++i];
+    else return usage();
+  }
+  initBackEnds();
+  if (showList) {
+    list();
+    exitBackEnds();
+    return 0;
+  }
+  KV_Rts* rts = choose(backend);
+  if (!rts) {
+    std::fprintf(stderr, "varnex: no back end %s could be opened (see varnex --list)\n",
+                 backend.empty() ? "" : ("'" + backend + "'").c_str());
+    exitBackEnds();
+    return 1;
+  }
+  KV_Rts::Mode* mode = modeNumber(rts, modeIndex);
+  if (!mode) {
+    std::fprintf(stderr, "varnex: %s has no mode %d\n", rts->name, modeIndex);
+    rts->exit();
+    exitBackEnds();
+    return 1;
+  }
+
+  auto* plugin = new KV_Main_Vst(vsthostCallback);
+  AEffect* fx = plugin->getAeffect();
+  call(fx, effOpen);
+  call(fx, effSetSampleRate, 0, 0, nullptr, static_cast<float>(mode->rate));
+  call(fx, effSetBlockSize, 0, mode->frames);
+  call(fx, effMainsChanged, 0, 1);
+  live.fx = fx;
+  live.rts = rts;
+  prepare(mode->frames);
+
+  int status = 0;
+  if (rts->mode(mode) != KV_OK) {
+    std::fprintf(stderr, "varnex: %s cannot run%s\n", rts->name, mode->text);
+    status = 1;
+  } else {
+    rts->start();
+#if !defined(_WIN32)
+    if (connect) connectSystemPorts(rts);
+#endif
+    std::printf("varnex: running on %s%s, %d frames per block\n", rts->name, mode->text, mode->frames);
+    std::fflush(stdout);
+    EditorHost window;
+    std::string error;
+    const bool shown = editor && window.open(fx, error);
+    if (editor && !shown) std::fprintf(stderr, "varnex: no editor (%s)\n", error.c_str());
+    const auto end = std::chrono::steady_clock::now() +
+                     std::chrono::milliseconds(static_cast<long>((seconds >= 0 ? seconds : (shown ? 1e9 : 10)) * 1000));
+    while (std::chrono::steady_clock::now() < end) {
+      if (shown) {
+        window.pump(30);
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+      }
+    }
+    if (shown && !screenshot.empty()) {
+      kvpic::Image shot;
+      if (!window.screenshot(shot) || !kvpic::writeFile(screenshot, kvpic::encodePNG(shot))) status = 1;
+    }
+    window.close();
+    rts->stop();
+    rts->free();
+    std::printf("varnex: %ld blocks processed, output peak %.3f\n", live.blocks.load(), live.peak.load());
+  }
+  live.rts = nullptr;
+  rts->exit();
+  exitBackEnds();
+  call(fx, effMainsChanged, 0, 0);
+  call(fx, effClose);
+  return status;
+}
