@@ -13,6 +13,7 @@
 #include "EditorHost.h"
 #include "KV/Pic/Pic.h"
 #include "KV/Vid.h"
+#include "PluginLoad.h"
 #include "VstHost.h"
 
 #if defined(_WIN32)
@@ -23,15 +24,6 @@
 
 namespace {
 
-AEffect* openPlugin() {
-  std::string error;
-  static VstEntry entry = loadEntry(VARNEX_BINARY, error);
-  EXPECT_NE(entry, nullptr) << error;
-  if (!entry) return nullptr;
-  AEffect* fx = entry(vsthostCallback);
-  if (fx) call(fx, effOpen);
-  return fx;
-}
 
 std::vector<uint8_t> readFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -94,7 +86,7 @@ double brightness(const kvpic::Image& shot, int l, int t, int w, int h) {
 class Editor : public testing::Test {
  protected:
   void SetUp() override {
-    fx = openPlugin();
+    fx = openVarnex();
     ASSERT_NE(fx, nullptr);
   }
   void TearDown() override {
@@ -226,8 +218,8 @@ TEST_F(Editor, AHundredOpenCloseCyclesLeaveNothingBehind) {
 }
 
 TEST(EditorPair, TwoEditorsOpenAtOnceKeepToThemselves) {
-  AEffect* a = openPlugin();
-  AEffect* b = openPlugin();
+  AEffect* a = openVarnex();
+  AEffect* b = openVarnex();
   ASSERT_TRUE(a && b);
   {
     EditorHost ea, eb;

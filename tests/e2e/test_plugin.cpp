@@ -7,26 +7,18 @@
 #include <thread>
 #include <vector>
 
+#include "PluginLoad.h"
 #include "VstHost.h"
 
 namespace {
 
-AEffect* open() {
-  std::string error;
-  static VstEntry entry = loadEntry(VARNEX_BINARY, error);
-  EXPECT_NE(entry, nullptr) << error;
-  if (!entry) return nullptr;
-  AEffect* fx = entry(vsthostCallback);
-  if (fx) call(fx, effOpen);
-  return fx;
-}
 
 VstIntPtr VSTCALLBACK noHost(AEffect*, VstInt32, VstInt32, VstIntPtr, void*, float) { return 0; }
 
 class Plugin : public testing::Test {
  protected:
   void SetUp() override {
-    fx = open();
+    fx = openVarnex();
     ASSERT_NE(fx, nullptr);
   }
   void TearDown() override {
@@ -206,7 +198,7 @@ std::vector<float> mono(const Wav& w) {
 }
 
 Wav run(const Wav& in, int block, const std::vector<std::pair<int, float>>& params = {}) {
-  AEffect* fx = open();
+  AEffect* fx = openVarnex();
   Wav out;
   if (!fx) return out;
   for (auto& p : params) fx->setParameter(fx, p.first, p.second);
@@ -273,7 +265,7 @@ TEST(Audio, LongHostBlocksRunInPiecesOf512) {
   Wav in = signal(6000, 44100, 0.8f);
   std::vector<int> pieces;
   for (size_t done = 0; done < in.frames(); done += 1000) pieces.insert(pieces.end(), {512, 488});
-  AEffect* fx = open();
+  AEffect* fx = openVarnex();
   ASSERT_NE(fx, nullptr);
   std::vector<float> split = mono(renderSchedule(fx, in, pieces, false));
   call(fx, effClose);
@@ -342,7 +334,7 @@ TEST(Audio, InstancesOnSeveralThreadsAgree) {
 }
 
 TEST(Audio, ParameterChangesFromTwoThreadsAtOnce) {
-  AEffect* fx = open();
+  AEffect* fx = openVarnex();
   ASSERT_NE(fx, nullptr);
   std::thread host([&] {
     for (int i = 0; i < 2000; ++i) fx->setParameter(fx, 5, (i % 10) / 10.0f);

@@ -2,13 +2,7 @@
 // and reused by both calls, owned at each call by the host's window that holds the editor.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "KV_windows.h"
 #include <commdlg.h>
 
 #include "KV/Dlg/Dlg.h"

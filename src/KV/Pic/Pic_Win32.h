@@ -3,13 +3,7 @@
 // draws with GDI (the window for its tile picture, a text widget for its own picture).
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "KV_windows.h"
 
 #include "KV/Pic/Base.h"
 

@@ -2,13 +2,7 @@
 // from the tile picture's memory device context, fed with the system's mouse messages.
 #pragma once
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "KV_windows.h"
 
 #include "KV/Win/Win.h"
 
