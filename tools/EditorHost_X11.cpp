@@ -22,7 +22,11 @@ bool EditorHost::createWindow(std::string& error) {
     return false;
   }
   const int screen = DefaultScreen(d);
-  native_->window = XCreateSimpleWindow(d, RootWindow(d, screen), 0, 0, static_cast<unsigned>(width_),
+  // Side by side, so that several editors of one program never cover each other on the screen
+  // (what a screenshot reads).
+  static int opened = 0;
+  const int x = (opened++ % 4) * (width_ + 8);
+  native_->window = XCreateSimpleWindow(d, RootWindow(d, screen), x, 0, static_cast<unsigned>(width_),
                                         static_cast<unsigned>(height_), 0, BlackPixel(d, screen),
                                         BlackPixel(d, screen));
   XStoreName(d, native_->window, "vsthost editor");

@@ -43,25 +43,26 @@ struct Live {
   KV_Rts* rts = nullptr;
   AEffect* fx = nullptr;
   double toneHz = 0, phase = 0;
-  std::vector<float> in, out[2];
-  KV_Rts::Chan inChan, outChan[2];
+  std::vector<float> in, out[2], silence;
+  KV_Rts::Chan inChan, outChan[2], silentChan;
   std::atomic<long> blocks{0};
   std::atomic<float> peak{0};
 } live;
 
 constexpr uint32_t kFloat = KV_Rts::format(4, 32, 0, true);
 
+// A float channel of `frames` samples over `v`, zeroed.
+void floatChannel(KV_Rts::Chan& c, std::vector<float>& v, int32_t frames) {
+  v.assign(static_cast<size_t>(frames), 0.0f);
+  c.data = v.data();
+  c.length = frames;
+  c.format = kFloat;
+}
+
 void prepare(int32_t frames) {
-  live.in.assign(static_cast<size_t>(frames), 0.0f);
-  for (int c = 0; c < 2; ++c) live.out[c].assign(static_cast<size_t>(frames), 0.0f);
-  live.inChan.data = live.in.data();
-  live.inChan.length = frames;
-  live.inChan.format = kFloat;
-  for (int c = 0; c < 2; ++c) {
-    live.outChan[c].data = live.out[c].data();
-    live.outChan[c].length = frames;
-    live.outChan[c].format = kFloat;
-  }
+  floatChannel(live.inChan, live.in, frames);
+  for (int c = 0; c < 2; ++c) floatChannel(live.outChan[c], live.out[c], frames);
+  floatChannel(live.silentChan, live.silence, frames);
 }
 
 // One device block: the first input into the plug-in, its two outputs to the first two device
@@ -87,13 +88,7 @@ void block() {
   if (p > live.peak.load()) live.peak = p;
   int c = 0;
   for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it); it = it->next, ++c) {
-    auto* o = static_cast<KV_Rts::Chan*>(it);
-    if (c < 2) {
-      KV_Rts::copyBuffer(o, &live.outChan[c]);
-    } else {
-      std::fill(live.out[0].begin(), live.out[0].end(), 0.0f);
-      KV_Rts::copyBuffer(o, &live.outChan[0]);
-    }
+    KV_Rts::copyBuffer(static_cast<KV_Rts::Chan*>(it), c < 2 ? &live.outChan[c] : &live.silentChan);
   }
   ++live.blocks;
 }

@@ -26,6 +26,16 @@ void KV_Rts_register(KV_Chain_Item* item) {
   KV_Rts_instances.insert(item);
 }
 
+void KV_Rts_enrol(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem) {
+  classes.insert(classItem);
+  KV_Rts_register(instanceItem);
+}
+
+void KV_Rts_withdraw(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem) {
+  classes.remove(classItem);
+  KV_Rts_instances.remove(instanceItem);
+}
+
 namespace {
 // Runs when the library is loaded, after KV_Rts_instances is constructed (same file, later).
 struct LoadInit {

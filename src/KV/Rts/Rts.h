@@ -110,5 +110,8 @@ void KV_Rts_initChain(KV_Chain& chain, bool& ready);
 void KV_Rts_initInstances();
 // Appends a back end's instance item to KV_Rts_instances (an item already in a chain stays put).
 void KV_Rts_register(KV_Chain_Item* item);
+// A back-end instance joins its class chain and KV_Rts_instances, and leaves both again.
+void KV_Rts_enrol(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem);
+void KV_Rts_withdraw(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem);
 // The back end behind an item of KV_Rts_instances.
 inline KV_Rts* KV_Rts_of(const KV_Chain_Item* item) { return static_cast<KV_Rts*>(item->owner); }

@@ -50,8 +50,7 @@ KV_error KV_Rts_Asio::classInit(Callback cb) {
     if (asioDrivers->asioGetDriverName(i, name, sizeof name) != 0) continue;
     auto* rts = new (std::nothrow) KV_Rts_Asio(name);
     if (!rts) return KV_ERROR_MEMORY_CANNOT_ALLOCATE;
-    classes.insert(&rts->classItem);
-    KV_Rts_register(&rts->instanceItem);
+    KV_Rts_enrol(classes, &rts->classItem, &rts->instanceItem);
   }
   return KV_OK;
 }
@@ -61,8 +60,7 @@ void KV_Rts_Asio::classExit() {
   while (!classes.isEnd(classes.first())) {
     auto* rts = static_cast<KV_Rts_Asio*>(classes.first()->owner);
     rts->exit();
-    classes.remove(&rts->classItem);
-    KV_Rts_instances.remove(&rts->instanceItem);
+    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
     delete rts;
   }
   ASIOExit();

@@ -82,8 +82,7 @@ KV_error KV_Rts_Jack::classInit(Callback cb) {
   callback = cb;
   auto* rts = new (std::nothrow) KV_Rts_Jack();
   if (!rts) return KV_ERROR_MEMORY_CANNOT_ALLOCATE;
-  classes.insert(&rts->classItem);
-  KV_Rts_register(&rts->instanceItem);
+  KV_Rts_enrol(classes, &rts->classItem, &rts->instanceItem);
   return KV_OK;
 }
 
@@ -92,8 +91,7 @@ void KV_Rts_Jack::classExit() {
   while (!classes.isEnd(classes.first())) {
     auto* rts = static_cast<KV_Rts_Jack*>(classes.first()->owner);
     rts->exit();
-    classes.remove(&rts->classItem);
-    KV_Rts_instances.remove(&rts->instanceItem);
+    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
     delete rts;
   }
 }

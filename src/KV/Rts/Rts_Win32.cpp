@@ -87,8 +87,7 @@ KV_error KV_Rts_Win32::classInit(Callback cb) {
     delete rts;
     return KV_ERROR_MEMORY_CANNOT_ALLOCATE;
   }
-  classes.insert(&rts->classItem);
-  KV_Rts_register(&rts->instanceItem);
+  KV_Rts_enrol(classes, &rts->classItem, &rts->instanceItem);
   return KV_OK;
 }
 
@@ -100,8 +99,7 @@ void KV_Rts_Win32::classExit() {
     rts->exit();
     KV_Rts_Win32* self = rts;
     active.compare_exchange_strong(self, nullptr);
-    classes.remove(&rts->classItem);
-    KV_Rts_instances.remove(&rts->instanceItem);
+    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
     delete rts;
   }
 }

@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+void KV_Wid_Text_clear(KV_Pic_Base<KV_Pix_A32>& pic) {
+  for (int32_t y = 0; y < pic.height; ++y) std::memset(pic.row(y), 0, sizeof(KV_Pix_A32) * static_cast<size_t>(pic.width));
+}
+
 void KV_Wid_Text_opaqueInk(KV_Pic_Base<KV_Pix_A32>& pic) {
   for (int32_t y = 0; y < pic.height; ++y) {
     KV_Pix_A32* p = pic.row(y);

@@ -27,6 +27,8 @@ struct KV_Wid_Text_Base : KV_Wid_Pic {
   virtual void makeFont() {}
 };
 
+// Every pixel to 0 (transparent black), before the text is drawn.
+void KV_Wid_Text_clear(KV_Pic_Base<KV_Pix_A32>& pic);
 // The drawing rule both platforms share: a pixel that is not 0 after the text was drawn on black
 // becomes opaque; what stayed 0 stays transparent.
 void KV_Wid_Text_opaqueInk(KV_Pic_Base<KV_Pix_A32>& pic);

@@ -103,8 +103,7 @@ void KV_Wid_Text_Linux::render() {
   if (!window) return;
   if (picture.width != width || picture.height != height) picture.resize(width, height);
   if (!picture.pixels) return;
-  for (int32_t y = 0; y < picture.height; ++y)
-    for (int32_t x = 0; x < picture.width; ++x) picture.row(y)[x] = KV_Pix_A32{0, 0, 0, 0};
+  KV_Wid_Text_clear(picture);
   std::lock_guard<std::mutex> lock(freetypeLock);
   FT_Face f = static_cast<FT_Face>(font);
   FT_Face own = nullptr;

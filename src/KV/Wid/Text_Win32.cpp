@@ -42,8 +42,7 @@ void KV_Wid_Text_Win32::render() {
   }
   if (font) SelectObject(picture.dc, font);
   GdiFlush();
-  for (int32_t y = 0; y < picture.height; ++y)
-    for (int32_t x = 0; x < picture.width; ++x) picture.row(y)[x] = KV_Pix_A32{0, 0, 0, 0};
+  KV_Wid_Text_clear(picture);
   SetBkColor(picture.dc, background);
   SetTextColor(picture.dc, color);
   const UINT align = alignment == 0 ? DT_CENTER : (alignment < 0 ? DT_LEFT : DT_RIGHT);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <mutex>
 
-#include "KV/Wid/Wid.h"
 #include "KV_cfuncs.h"
 
 namespace {

@@ -3,7 +3,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-#include "KV/Wid/Wid.h"
 
 struct KV_Win_X11::X {
   Display* display = nullptr;
