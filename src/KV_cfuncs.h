@@ -30,6 +30,11 @@ KV_API extern KV_error KV_ERROR_COMMAND_NOT_FOUND;
 KV_API extern KV_error KV_ERROR_COMMAND_NOT_PARAM;
 KV_API extern KV_error KV_ERROR_COMMAND_NOT_SPACE;
 
+// A sequence of steps keeps its first failure: KV_keepFirst(first, step()) for each step.
+inline void KV_keepFirst(KV_error& first, KV_error result) {
+  if (first == KV_OK) first = result;
+}
+
 // The library's module handle, stored by the library entry before anything else runs.
 KV_API extern void* hInstance;
 

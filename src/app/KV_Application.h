@@ -25,6 +25,22 @@ class KV_Application : public KV_Apptpl {
   static constexpr int WIDGET_SLOTS = 32;
   static constexpr int PARAMS = 6;
 
+  // One row per parameter: what it is, the widget that shows it and the effects it drives.
+  struct ParamRow {
+    const char* name;
+    const char* label;   // the unit label; for a switch its first state name
+    const char* second;  // the second state name of a switch, else null
+    int32_t type;        // KV_FLOAT or KV_SWITCH
+    float initial;
+    float mn, mx;        // a knob's -mn and -mx: the plain values at host values 0 and 1
+    int widget;          // widget slot (1 … 32) of its knob or button
+    int enableFirst, enableLast;  // widget slots a switch enables and disables; 0 for none
+    const char* command;  // sent to each effect with the effect and the value
+    const int* effects;   // graph slots of those effects, in the order they receive it
+    int effectCount;
+  };
+  static const ParamRow paramTable[PARAMS];
+
   // A parameter: the value the host reads and writes and the receiver a knob or button writes into.
   struct Param : KV_value {
     const char* name = "";
@@ -32,6 +48,7 @@ class KV_Application : public KV_Apptpl {
     KV_Object* widget = nullptr;
     int32_t min = 0, max = 0;
     char pair[14] = {'Y', 'e', 's', 0, 0, 0, 0, 0, 0, 0, 'N', 'o', 0, 0};
+    const ParamRow* row = nullptr;
 
     Param() : KV_value(0, KV_NONE, -1), label(pair) {}
     virtual ~Param() = default;
@@ -40,11 +57,14 @@ class KV_Application : public KV_Apptpl {
     virtual void nameText(char* out);
     virtual void valueText(char* out);
     virtual void labelText(char* out);
-    virtual void changed(KV_Application* app) {}
+    // Sends the value to its widget and to the effects of its row; the first failure, or KV_OK.
+    virtual KV_error changed(KV_Application* app);
 
     const char* firstState() const { return label; }
     const char* secondState() const { return label ? label + 10 : nullptr; }
     void setStates(const char* first, const char* second);
+    // Takes the row's name, label, type and initial value.
+    void take(const ParamRow& r);
   };
 
   KV_Application();
@@ -55,8 +75,21 @@ class KV_Application : public KV_Apptpl {
   KV_error detachWindow() override;
   KV_error destroy() override;
 
+  const KV_Apptpl_Identity& identity() const override;
+  int32_t paramCount() const override { return PARAMS; }
+  KV_Apptpl_ParamInfo paramInfo(int32_t index) const override;
+  void paramLabel(int32_t index, char* out, size_t size) override;
+  void paramDisplay(int32_t index, char* out, size_t size) override;
+  float getNormalized(int32_t index) override;
+  void setNormalized(int32_t index, float value) override;
+  float getPlain(int32_t index) override;
+  void setPlain(int32_t index, float value) override;
   // Runs a host block: the first input channel in, the result to the first two outputs.
-  void runBlock(float** inputs, float** outputs, int32_t count);
+  void runBlock(float** inputs, float** outputs, int32_t count) override;
+  void setSampleRate(int32_t rate) override;
+  int32_t editorWidth() const override { return width; }
+  int32_t editorHeight() const override { return height; }
+
   // Gives every effect the sample rate, in run order.
   void sendClock();
 
@@ -74,10 +107,17 @@ class KV_Application : public KV_Apptpl {
   KV_Object* effect(int e) const { return graph[FX_INPUT_COPY + e - 1]; }
   // Widget slot w, 1 … 32.
   KV_Object* widget(int w) const { return widgets[w - 1]; }
+  KV_Object** widgetSlot(int w) { return &widgets[w - 1]; }
 
  private:
-  void buildGraph();
+  Param paramObjects[PARAMS];
+  Param* param(int32_t index);
+  // The object a host change is reported with: the widget's -dat object, else the application.
+  KV_Object* dataObject(Param* p);
+  // Reports the value just stored in the parameter, as its widget would.
+  void applied(Param* p);
+  KV_error buildGraph();
   void destroyGraph();
-  void buildLayout();
+  KV_error buildLayout();
   void destroyLayout();
 };

@@ -1,15 +1,38 @@
-// The application template: all that the plug-in binding knows of a product.
+// The application template: all that a format binding knows of a product.
 #pragma once
+
+#include <cstddef>
+#include <cstdint>
 
 #include "KV/KV.h"
 #include "KV_cfuncs.h"
+
+// Who the product is, as a host is told.
+struct KV_Apptpl_Identity {
+  const char* name;    // the effect name
+  const char* vendor;  // the maker's web address
+  int32_t uniqueId;    // the four-character code of the VST interface
+  int32_t version;     // the vendor version
+  int32_t inputs, outputs;
+};
+
+// What a host needs to know of one parameter beside its value.
+struct KV_Apptpl_ParamInfo {
+  const char* name;
+  bool toggle;    // an on/off switch: plain values 0 and 1
+  float minimum;  // the plain value at normalized 0 (may exceed maximum: a range that runs downward)
+  float maximum;  // the plain value at normalized 1
+  float initial;  // the plain value the product starts with
+};
 
 class KV_Apptpl {
  public:
   KV_API KV_Apptpl();
   virtual ~KV_Apptpl() = default;
+  KV_Apptpl(const KV_Apptpl&) = delete;
+  KV_Apptpl& operator=(const KV_Apptpl&) = delete;
 
-  // Creates the graph, the widgets and the parameter values; sets width and height.
+  // Creates the graph, the widgets and the parameter values; sets the editor's size.
   virtual KV_error build() = 0;
   virtual KV_error attachWindow(KV_Object* window) = 0;
   virtual KV_error detachWindow() = 0;
@@ -18,4 +41,24 @@ class KV_Apptpl {
   virtual bool hasState() { return false; }
   virtual KV_value saveState() { return KV_value(KV_EMPTY.val, KV_EMPTY.type, KV_EMPTY.len); }
   virtual void loadState(KV_value) {}
+
+  // What a format binding drives, valid after build.
+  virtual const KV_Apptpl_Identity& identity() const = 0;
+  virtual int32_t paramCount() const = 0;
+  // Index outside 0 … paramCount() - 1: a record with empty texts and a zero range.
+  virtual KV_Apptpl_ParamInfo paramInfo(int32_t index) const = 0;
+  // The texts a host shows, whole (a binding cuts them to its own limits); empty for a bad index.
+  virtual void paramLabel(int32_t index, char* out, size_t size) = 0;
+  virtual void paramDisplay(int32_t index, char* out, size_t size) = 0;
+  // The value as the host's 0 … 1, and in the parameter's own units; a bad index is ignored.
+  virtual float getNormalized(int32_t index) = 0;
+  virtual void setNormalized(int32_t index, float value) = 0;
+  virtual float getPlain(int32_t index) = 0;
+  virtual void setPlain(int32_t index, float value) = 0;
+  // The audio path: the first input channel in, the result to the first two outputs.
+  virtual void runBlock(float** inputs, float** outputs, int32_t count) = 0;
+  // A rate truncated toward zero; the effects recompute what depends on it.
+  virtual void setSampleRate(int32_t rate) = 0;
+  virtual int32_t editorWidth() const = 0;
+  virtual int32_t editorHeight() const = 0;
 };

@@ -1,18 +1,19 @@
-// The Varnex plug-in: the VST 2.4 binding around the application.
+// The VST 2.4 binding: translates the host's calls into the application template's operations.
+// It knows the product only through KV_Apptpl and the one factory below.
 #pragma once
 
-#include "app/KV_Application.h"
-#include "vst/AudioEffect.h"
+#include <memory>
 
-// The product's identity, kept together.
-constexpr VstInt32 kVarnexInputs = 1;
-constexpr VstInt32 kVarnexOutputs = 2;
-constexpr VstInt32 kVarnexUniqueID = 0x39373634;  // the bytes "4679" in memory order
-extern const char* const kVarnexVendor;
+#include "app/KV_Apptpl.h"
+#include "vst/AudioEffect.h"
 
 class KV_Main_Vst : public AudioEffectX {
  public:
-  explicit KV_Main_Vst(audioMasterCallback master);
+  // The product this binding drives, not yet built; null when it cannot be made.
+  static KV_Apptpl* createProduct();
+
+  // Owns and builds the product; with none (app null) the entry gives the host no plug-in.
+  explicit KV_Main_Vst(audioMasterCallback master, KV_Apptpl* product = createProduct());
   ~KV_Main_Vst() override;
 
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
@@ -35,15 +36,10 @@ class KV_Main_Vst : public AudioEffectX {
   bool getEffectName(char* name) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
-  VstInt32 getVendorVersion() override { return 1000; }
+  VstInt32 getVendorVersion() override { return app->identity().version; }
   VstInt32 getPlugCategory() override { return kPlugCategEffect; }
   VstInt32 canDo(char*) override { return 0; }
   bool canParameterBeAutomated(VstInt32) override { return true; }
 
-  KV_Application app;
-
- private:
-  KV_Application::Param* param(VstInt32 index);
-  // The object a host change is reported with: the widget's -dat object, else the application.
-  KV_Object* dataObject(KV_Application::Param* p);
+  const std::unique_ptr<KV_Apptpl> app;
 };

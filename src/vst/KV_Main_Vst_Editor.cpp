@@ -8,30 +8,30 @@ ERect sharedRect;
 }  // namespace
 
 KV_Main_Vst_Editor::KV_Main_Vst_Editor(KV_Main_Vst* p)
-    : AEffEditor(p), panel(new KV_Win_Native(p->app.width, p->app.height)), plugin(p) {}
+    : AEffEditor(p), panel(new KV_Win_Native(p->app->editorWidth(), p->app->editorHeight())), plugin(p) {}
 
-KV_Main_Vst_Editor::~KV_Main_Vst_Editor() { delete panel; }
+KV_Main_Vst_Editor::~KV_Main_Vst_Editor() = default;
 
 bool KV_Main_Vst_Editor::getRect(ERect** rect) {
   sharedRect.top = 0;
   sharedRect.left = 0;
-  sharedRect.bottom = static_cast<int16_t>(plugin->app.height);
-  sharedRect.right = static_cast<int16_t>(plugin->app.width);
+  sharedRect.bottom = static_cast<int16_t>(plugin->app->editorHeight());
+  sharedRect.right = static_cast<int16_t>(plugin->app->editorWidth());
   *rect = &sharedRect;
   return true;
 }
 
 bool KV_Main_Vst_Editor::open(void* parent) {
   systemWindow = parent;
-  if (parent) KV_Win_Native::fitParent(static_cast<KV_Win_Parent>(parent), plugin->app.width, plugin->app.height);
+  if (parent) KV_Win_Native::fitParent(static_cast<KV_Win_Parent>(parent), plugin->app->editorWidth(), plugin->app->editorHeight());
   panel->hwnd(static_cast<KV_Win_Parent>(parent));
-  plugin->app.attachWindow(reinterpret_cast<KV_Object*>(panel));
+  (void)plugin->app->attachWindow(reinterpret_cast<KV_Object*>(panel.get()));
   panel->redraw(KV_Rect{0, 0, panel->width, panel->height});
   return true;
 }
 
 void KV_Main_Vst_Editor::close() {
-  plugin->app.detachWindow();
+  (void)plugin->app->detachWindow();
   panel->hwnd(nullptr);
   systemWindow = nullptr;
 }

@@ -3,6 +3,8 @@
 // belong to the window and the widgets.
 #pragma once
 
+#include <memory>
+
 #include "KV/Win/Win_Native.h"
 #include "vst/AudioEffect.h"
 
@@ -12,6 +14,8 @@ class KV_Main_Vst_Editor : public AEffEditor {
  public:
   explicit KV_Main_Vst_Editor(KV_Main_Vst* plugin);
   ~KV_Main_Vst_Editor() override;
+  KV_Main_Vst_Editor(const KV_Main_Vst_Editor&) = delete;
+  KV_Main_Vst_Editor& operator=(const KV_Main_Vst_Editor&) = delete;
 
   bool getRect(ERect** rect) override;
   bool open(void* parent) override;
@@ -19,6 +23,6 @@ class KV_Main_Vst_Editor : public AEffEditor {
   // Windows delivers the window's messages itself; the X11 window reads its events here.
   void idle() override;
 
-  KV_Win_Native* panel;
+  const std::unique_ptr<KV_Win_Native> panel;
   KV_Main_Vst* plugin;
 };

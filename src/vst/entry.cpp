@@ -10,6 +10,10 @@ KV_API AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback master) {
   if (!master || master(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
   FpuGuard fpu;
   KV_Main_Vst* plugin = new (std::nothrow) KV_Main_Vst(master);
+  if (plugin && !plugin->app) {
+    delete plugin;
+    plugin = nullptr;
+  }
   return plugin ? plugin->getAeffect() : nullptr;
 }
 

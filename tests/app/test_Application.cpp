@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "KV/Effect/Effect.h"
+#include "KV/Effect/Freqmul.h"
 #include "KV/Spcpp.h"
 #include "app/KV_Application.h"
 
@@ -83,6 +84,37 @@ TEST_F(Application, DefaultsReachTheEffectsAndTexts) {
   EXPECT_EQ(on, 1);
   EXPECT_EQ(spcpp(KV_CMD("KV_Effect %o -on"), app.graph[KV_Application::FX_OUTPUT_COPY], &on), KV_OK);
   EXPECT_EQ(on, 1);
+}
+
+// What a format binding sees through the template: each parameter's range is its knob's, and a
+// plain value reaches every effect of its row.
+TEST_F(Application, TheTemplateShowsTheKnobsRangesAndDrivesTheRowsEffects) {
+  KV_Apptpl& t = app;
+  ASSERT_EQ(t.paramCount(), 6);
+  for (int32_t i = 1; i < 6; ++i) {
+    float mn, mx;
+    app.rangeOf(i, mn, mx);
+    KV_Apptpl_ParamInfo info = t.paramInfo(i);
+    EXPECT_FALSE(info.toggle) << i;
+    EXPECT_EQ(info.minimum, mn) << i;
+    EXPECT_EQ(info.maximum, mx) << i;
+    EXPECT_EQ(info.initial, t.getPlain(i)) << i;
+  }
+  EXPECT_EQ(t.paramInfo(4).minimum, 0.9f);
+  EXPECT_TRUE(t.paramInfo(0).toggle);
+  EXPECT_STREQ(t.paramInfo(6).name, "");
+  t.setPlain(5, 0.25f);
+  KV_forEach<KV_Effect>(pipe()->effects, [&](KV_Effect* e) {
+    if (auto* m = dynamic_cast<KV_Effect_Tolvar*>(e)) {
+      EXPECT_DOUBLE_EQ(m->stab, 0.25);
+    }
+  });
+  EXPECT_FLOAT_EQ(t.getNormalized(5), 0.25f / 0.95f);
+  t.setPlain(0, 0.0f);
+  EXPECT_EQ(static_cast<KV_Effect*>(app.graph[KV_Application::FX_X3_GAIN])->on, 0);
+  char text[16];
+  t.paramDisplay(0, text, sizeof text);
+  EXPECT_STREQ(text, "Off");
 }
 
 }  // namespace

@@ -66,8 +66,11 @@ TEST_F(Layout, ThirtyTwoWidgetsStandWhereTheLayoutPutsThem) {
   EXPECT_EQ(static_cast<KV_Wid_Text*>(wid(23))->color, 0x00C0C0C0u);
   EXPECT_EQ(static_cast<KV_Wid_Text*>(wid(11))->color, 0x00FFFFFFu);
   // Every picture came from the library's resources.
-  for (int s = 1; s <= 22; ++s)
-    if (typeid(*wid(s)) == typeid(KV_Wid_Pic)) EXPECT_NE(static_cast<KV_Wid_Pic*>(wid(s))->picture.pixels, nullptr) << s;
+  for (int s = 1; s <= 22; ++s) {
+    if (typeid(*wid(s)) == typeid(KV_Wid_Pic)) {
+      EXPECT_NE(static_cast<KV_Wid_Pic*>(wid(s))->picture.pixels, nullptr) << s;
+    }
+  }
   EXPECT_EQ(knob(24)->strip.frames, 100u);
 }
 
