@@ -13,6 +13,7 @@ packages=(
   libsndfile1-dev zlib1g-dev
   dpf-plugins-vst
   libjack-jackd2-dev jackd2
+  lv2-dev lilv-utils sordi
 )
 
 sudo_cmd=()

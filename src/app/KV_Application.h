@@ -28,6 +28,7 @@ class KV_Application : public KV_Apptpl {
   // One row per parameter: what it is, the widget that shows it and the effects it drives.
   struct ParamRow {
     const char* name;
+    const char* symbol;  // the identifier a format shows beside the name
     const char* label;   // the unit label; for a switch its first state name
     const char* second;  // the second state name of a switch, else null
     int32_t type;        // KV_FLOAT or KV_SWITCH
@@ -35,7 +36,8 @@ class KV_Application : public KV_Apptpl {
     float mn, mx;        // a knob's -mn and -mx: the plain values at host values 0 and 1
     int widget;          // widget slot (1 … 32) of its knob or button
     int enableFirst, enableLast;  // widget slots a switch enables and disables; 0 for none
-    const char* command;  // sent to each effect with the effect and the value
+    const char* effectClass;  // the class of the effects it drives, and their option word
+    const char* option;
     const int* effects;   // graph slots of those effects, in the order they receive it
     int effectCount;
   };
@@ -59,6 +61,8 @@ class KV_Application : public KV_Apptpl {
     virtual void labelText(char* out);
     // Sends the value to its widget and to the effects of its row; the first failure, or KV_OK.
     virtual KV_error changed(KV_Application* app);
+    // The value as its effects' option takes it.
+    KV_value optionValue() const;
 
     const char* firstState() const { return label; }
     const char* secondState() const { return label ? label + 10 : nullptr; }
@@ -84,6 +88,8 @@ class KV_Application : public KV_Apptpl {
   void setNormalized(int32_t index, float value) override;
   float getPlain(int32_t index) override;
   void setPlain(int32_t index, float value) override;
+  void applyPlain(int32_t index, float value) override;
+  void listen(KV_Apptpl_Listener* l) override { listener = l; }
   // Runs a host block: the first input channel in, the result to the first two outputs.
   void runBlock(float** inputs, float** outputs, int32_t count) override;
   void setSampleRate(int32_t rate) override;
@@ -111,6 +117,9 @@ class KV_Application : public KV_Apptpl {
 
  private:
   Param paramObjects[PARAMS];
+  KV_Apptpl_Listener* listener = nullptr;
+  // Stores a plain value into the parameter, as its type keeps it; false for a value not finite.
+  static bool store(Param* p, float value);
   Param* param(int32_t index);
   // The object a host change is reported with: the widget's -dat object, else the application.
   KV_Object* dataObject(Param* p);

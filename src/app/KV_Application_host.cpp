@@ -16,13 +16,16 @@ KV_Object* KV_Application::dataObject(Param* p) {
   return reinterpret_cast<KV_Object*>(this);
 }
 
-void KV_Application::applied(Param* p) { p->notify(dataObject(p)); }
+// A host change runs the parameter's changed with the object its widget reports with; unlike a
+// widget's notify, it is not an editor change.
+void KV_Application::applied(Param* p) { p->changed(static_cast<KV_Application*>(static_cast<void*>(dataObject(p)))); }
 
 KV_Apptpl_ParamInfo KV_Application::paramInfo(int32_t index) const {
-  KV_Apptpl_ParamInfo info = {"", false, 0.0f, 0.0f, 0.0f};
+  KV_Apptpl_ParamInfo info = {"", "", false, 0.0f, 0.0f, 0.0f};
   if (index < 0 || index >= PARAMS) return info;
   const ParamRow& row = paramTable[index];
   info.name = row.name;
+  info.symbol = row.symbol;
   info.initial = row.initial;
   if (row.type == KV_SWITCH) {
     info.toggle = true;
@@ -87,13 +90,27 @@ float KV_Application::getNormalized(int32_t index) {
   return 0.0f;
 }
 
-void KV_Application::setPlain(int32_t index, float value) {
-  Param* p = param(index);
-  if (!p || !std::isfinite(value)) return;
+bool KV_Application::store(Param* p, float value) {
+  if (!std::isfinite(value)) return false;
   if (p->type == KV_FLOAT) p->val = KV_value::ofFloat(value).val;
   else if (p->type == KV_SWITCH) p->val = value > 0.5f ? 1 : 0;
   else if (p->type == KV_INT) p->val = value <= p->min ? p->min : value >= p->max ? p->max : static_cast<int32_t>(value);
-  applied(p);
+  return true;
+}
+
+void KV_Application::setPlain(int32_t index, float value) {
+  Param* p = param(index);
+  if (p && store(p, value)) applied(p);
+}
+
+void KV_Application::applyPlain(int32_t index, float value) {
+  Param* p = param(index);
+  if (!p || !p->row || !store(p, value)) return;
+  const KV_value v = p->optionValue();
+  for (int e = 0; e < p->row->effectCount; ++e) {
+    KV_Object* fx = graph[p->row->effects[e]];
+    if (KV_handler set = fx ? KV_findOption(fx->options, p->row->option) : nullptr) set(fx, v);
+  }
 }
 
 float KV_Application::getPlain(int32_t index) {

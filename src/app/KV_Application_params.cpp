@@ -29,25 +29,32 @@ constexpr int count(const int (&)[N]) {
   return static_cast<int>(N);
 }
 
-const char* const kGain = "KV_Effect_Koef %o -k %f";
+const char* const kKoef = "KV_Effect_Koef";
+const char* const kTolvar = "KV_Effect_Tolvar";
 const char* const kOf = "of all";
 }  // namespace
 
 const KV_Application::ParamRow KV_Application::paramTable[PARAMS] = {
-    // name, label, second, type, initial, mn, mx, widget, enabled slots, command, effects
-    {"Multiplier state", "On", "Off", KV_SWITCH, 1.0f, 0.0f, 1.0f, 21, 23, 32, "KV_Effect %o -on %i", kPath,
+    // name, symbol, label, second, type, initial, mn, mx, widget, enabled slots, effects' class and option
+    {"Multiplier state", "multiplier", "On", "Off", KV_SWITCH, 1.0f, 0.0f, 1.0f, 21, 23, 32, "KV_Effect", "on", kPath,
      count(kPath)},
-    {"Source level", kOf, nullptr, KV_FLOAT, 0.4f, 0.0f, 1.0f, 24, 0, 0, kGain, kSourceGain, 1},
-    {"2-x level", kOf, nullptr, KV_FLOAT, 1.0f, -1.0f, 1.0f, 26, 0, 0, kGain, kX2Gain, 1},
-    {"3-x level", kOf, nullptr, KV_FLOAT, -0.3f, -1.0f, 1.0f, 28, 0, 0, kGain, kX3Gain, 1},
-    {"Randomize", kOf, nullptr, KV_FLOAT, 0.4f, 0.9f, 0.1f, 30, 0, 0, "KV_Effect_Tolvar %o -rand %f", kMultipliers,
+    {"Source level", "source", kOf, nullptr, KV_FLOAT, 0.4f, 0.0f, 1.0f, 24, 0, 0, kKoef, "k", kSourceGain, 1},
+    {"2-x level", "x2", kOf, nullptr, KV_FLOAT, 1.0f, -1.0f, 1.0f, 26, 0, 0, kKoef, "k", kX2Gain, 1},
+    {"3-x level", "x3", kOf, nullptr, KV_FLOAT, -0.3f, -1.0f, 1.0f, 28, 0, 0, kKoef, "k", kX3Gain, 1},
+    {"Randomize", "randomize", kOf, nullptr, KV_FLOAT, 0.4f, 0.9f, 0.1f, 30, 0, 0, kTolvar, "rand", kMultipliers,
      count(kMultipliers)},
-    {"Stability", kOf, nullptr, KV_FLOAT, 0.6f, 0.0f, 0.95f, 32, 0, 0, "KV_Effect_Tolvar %o -stab %f", kMultipliers,
+    {"Stability", "stability", kOf, nullptr, KV_FLOAT, 0.6f, 0.0f, 0.95f, 32, 0, 0, kTolvar, "stab", kMultipliers,
      count(kMultipliers)},
 };
 
+// A control reports here: the change is applied, and a listener of editor changes learns it.
 void KV_Application::Param::notify(KV_Object* data) {
-  changed(static_cast<KV_Application*>(static_cast<void*>(data)));
+  auto* app = static_cast<KV_Application*>(static_cast<void*>(data));
+  changed(app);
+  if (app && row && app->listener) {
+    auto index = static_cast<int32_t>(row - paramTable);
+    app->listener->edited(index, app->getPlain(index));
+  }
 }
 
 void KV_Application::Param::nameText(char* out) { std::sprintf(out, "%s", name); }
@@ -84,7 +91,8 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
   if (!row) return KV_OK;
   KV_error first = KV_OK;
   char command[64];
-  std::snprintf(command, sizeof command, "%s", row->command);
+  std::snprintf(command, sizeof command, "%s %%o -%s %s", row->effectClass, row->option,
+                type == KV_SWITCH ? "%i" : "%f");
   if (type == KV_SWITCH) {
     int32_t on = asInt();
     if (KV_Object* button = app->widget(row->widget)) KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Butt %o -val %i"), button, on));
@@ -99,4 +107,8 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
       if (KV_Object* fx = app->graph[row->effects[e]]) KV_keepFirst(first, spcpp(command, fx, v));
   }
   return first;
+}
+
+KV_value KV_Application::Param::optionValue() const {
+  return type == KV_SWITCH ? KV_value::ofInt(asInt()) : KV_value::ofFloat(asFloat());
 }

@@ -19,10 +19,19 @@ struct KV_Apptpl_Identity {
 // What a host needs to know of one parameter beside its value.
 struct KV_Apptpl_ParamInfo {
   const char* name;
+  const char* symbol;  // a short identifier: letters, digits and underscores
   bool toggle;    // an on/off switch: plain values 0 and 1
   float minimum;  // the plain value at normalized 0 (may exceed maximum: a range that runs downward)
   float maximum;  // the plain value at normalized 1
   float initial;  // the plain value the product starts with
+};
+
+// Told of each change made in the product's editor (a knob drag, a button click), on the window's
+// thread, with the parameter's new plain value.
+class KV_Apptpl_Listener {
+ public:
+  virtual ~KV_Apptpl_Listener() = default;
+  virtual void edited(int32_t index, float plain) = 0;
 };
 
 class KV_Apptpl {
@@ -55,6 +64,11 @@ class KV_Apptpl {
   virtual void setNormalized(int32_t index, float value) = 0;
   virtual float getPlain(int32_t index) = 0;
   virtual void setPlain(int32_t index, float value) = 0;
+  // For the audio thread: the plain value reaches the effects through their option handlers,
+  // without the interpreter and so without its lock; the widgets are left as they are.
+  virtual void applyPlain(int32_t index, float value) = 0;
+  // The listener of editor changes, or null; the binding keeps it alive while it is set.
+  virtual void listen(KV_Apptpl_Listener* listener) = 0;
   // The audio path: the first input channel in, the result to the first two outputs.
   virtual void runBlock(float** inputs, float** outputs, int32_t count) = 0;
   // A rate truncated toward zero; the effects recompute what depends on it.

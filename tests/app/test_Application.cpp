@@ -115,6 +115,34 @@ TEST_F(Application, TheTemplateShowsTheKnobsRangesAndDrivesTheRowsEffects) {
   char text[16];
   t.paramDisplay(0, text, sizeof text);
   EXPECT_STREQ(text, "Off");
+  // The audio thread's path reaches the same effects and leaves the knob where it was.
+  float before = 0.0f, knob = 0.0f;
+  ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Knob %o -val"), app.widget(30), &before), KV_OK);
+  t.applyPlain(4, 0.2f);
+  KV_forEach<KV_Effect>(pipe()->effects, [&](KV_Effect* e) {
+    if (auto* m = dynamic_cast<KV_Effect_Tolvar*>(e)) {
+      EXPECT_DOUBLE_EQ(m->rand, static_cast<double>(0.2f));
+    }
+  });
+  ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Knob %o -val"), app.widget(30), &knob), KV_OK);
+  EXPECT_EQ(knob, before);
+  EXPECT_EQ(t.getPlain(4), 0.2f);
+}
+
+// An editor change (a control's notify) reaches the listener; a host change does not.
+TEST_F(Application, OnlyEditorChangesReachTheListener) {
+  struct Log : KV_Apptpl_Listener {
+    std::vector<std::pair<int32_t, float>> seen;
+    void edited(int32_t i, float v) override { seen.emplace_back(i, v); }
+  } log;
+  app.listen(&log);
+  app.setPlain(2, 0.5f);
+  EXPECT_TRUE(log.seen.empty());
+  app.params[3]->val = KV_value::ofFloat(0.75f).val;
+  app.params[3]->notify(reinterpret_cast<KV_Object*>(&app));
+  ASSERT_EQ(log.seen.size(), 1u);
+  EXPECT_EQ(log.seen[0], std::make_pair(int32_t{3}, 0.75f));
+  app.listen(nullptr);
 }
 
 }  // namespace
