@@ -1,4 +1,5 @@
 #include "KV/KV.h"
+#include "KV/Live.h"
 
 #include <cstring>
 
@@ -37,6 +38,9 @@ int32_t KV_value::asTruncated() const {
   if (f <= -2147483648.0f) return INT32_MIN;
   return static_cast<int32_t>(f);
 }
+
+KV_Object::KV_Object() { KV_liveEnter(this, KV_LIVE_OBJECT); }
+KV_Object::~KV_Object() { KV_liveLeave(this); }
 
 KV_value KV_Object_delete(KV_Object* obj, KV_value) {
   delete obj;

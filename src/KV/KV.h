@@ -80,7 +80,11 @@ struct KV_Object {
   const KV_option* options = nullptr;  // set by the interpreter after the creator returns
   const char* command = nullptr;       // the creating command (the caller's text, not a copy)
 
-  virtual ~KV_Object() = default;
+  // Construction and destruction enter and leave the record of live objects (KV/Live.h).
+  KV_Object();
+  KV_Object(const KV_Object&) = delete;
+  KV_Object& operator=(const KV_Object&) = delete;
+  virtual ~KV_Object();
 };
 
 extern const KV_option KV_Object_options[];

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "KV/Live.h"
 #include "KV/Tokenizer.h"
 
 namespace {
@@ -165,6 +166,23 @@ KV_error reportFailure(const Cursor& c, const Failure& f, const char* word) {
   return f.code;
 }
 
+// True when `table` is `wanted` or chains to it.
+bool chainsTo(const KV_option* table, const KV_option* wanted) {
+  while (table) {
+    if (table == wanted) return true;
+    const KV_option* row = table + 1;
+    while (row->name) ++row;
+    table = row->proc.base;
+  }
+  return false;
+}
+
+// An object's own table and a class word's table belong together when one is the other's base.
+// An object that no command made has no table of its own, and its maker answers for it.
+bool related(const KV_option* classTable, const KV_option* own) {
+  return !own || chainsTo(own, classTable) || chainsTo(classTable, own);
+}
+
 // The class a command names, or null for a command that starts with the object ("%o ...").
 struct Head {
   const KV_class* cls = nullptr;
@@ -226,10 +244,21 @@ struct Run {
     return nullptr;
   }
 
+  // A reference must name a live object, of the class word's class when there is one: any
+  // other address would reach the handlers as an object it is not.
   KV_error takeObject(const KV_value& v) {
     object = static_cast<KV_Object*>(v.asPointer());
     if (!object) {
       std::printf("spcpp: null object in '%s'\n", c.text);
+      return KV_ERROR_PARAM_REQUIRED;
+    }
+    if (!KV_isLive(object, KV_LIVE_OBJECT)) {
+      std::printf("spcpp: no object at 0x%" PRIXPTR " in '%s'\n", static_cast<uintptr_t>(v.val), c.text);
+      return KV_ERROR_PARAM_REQUIRED;
+    }
+    if (table && !related(table, object->options)) {
+      std::printf("spcpp: the object at 0x%" PRIXPTR " is not of the class in '%s'\n", static_cast<uintptr_t>(v.val),
+                  c.text);
       return KV_ERROR_PARAM_REQUIRED;
     }
     if (!table) table = object->options;
@@ -259,6 +288,11 @@ struct Run {
     KV_handler h = KV_findOption(table, word + 1);
     if (!h) {
       reportUnknownOption(c.text, word + 1);
+      return KV_ERROR_COMMAND_NOT_PARAM;
+    }
+    if (KV_isLive(object, KV_LIVE_OWNED) && KV_sameWord(word + 1, "delete")) {
+      // Another object owns it and deletes it itself.
+      std::printf("spcpp: the object in '%s' belongs to the object that made it\n", c.text);
       return KV_ERROR_COMMAND_NOT_PARAM;
     }
     if (v.isSet()) {

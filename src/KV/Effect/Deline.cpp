@@ -178,8 +178,9 @@ bool scaled(const KV_value& v, long double unit, int32_t& out) {
 }
 
 KV_value delineI(KV_Object* o, KV_value v) {
-  if (v.type == KV_OBJECT) {
-    D(o)->input = static_cast<KV_Buffer*>(v.asPointer());
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) {
+    D(o)->input = b;
     D(o)->ready = false;
   }
   return KV_value::ofObject(D(o)->input);
@@ -201,8 +202,9 @@ KV_value delineG(KV_Object* o, KV_value v) {
 KV_value delineGo(KV_Object* o, KV_value v) {
   Group* g = D(o)->currentGroup;
   if (!g) return KV_value::ofObject(nullptr);
-  if (v.type == KV_OBJECT) {
-    g->output = static_cast<KV_Buffer*>(v.asPointer());
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) {
+    g->output = b;
     D(o)->ready = false;
   }
   return KV_value::ofObject(g->output);

@@ -61,8 +61,8 @@ KV_Effect* E(KV_Object* o) { return static_cast<KV_Effect*>(o); }
 // pipe, a null effect, one of another pipe, itself) changes nothing.
 KV_value effectBefore(KV_Object* o, KV_value v) {
   KV_Effect* e = E(o);
-  if (v.isSet()) {
-    KV_Effect* target = static_cast<KV_Effect*>(v.asPointer());
+  KV_Effect* target = nullptr;
+  if (KV_liveRef(v, target)) {
     KV_Soundpipe* p = KV_currentpipe;
     if (p && target && target != e && e->item.chain == &p->effects && target->item.chain == &p->effects) {
       p->effects.remove(&e->item);

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "KV/Effect/Soundpipe.h"
+#include "KV/Live.h"
 
 // Output modes: how a computed sample r combines with the output sample o already there.
 enum KV_Mode : int32_t { KV_MODE_SET, KV_MODE_ADD, KV_MODE_SUB, KV_MODE_STN, KV_MODE_ADN, KV_MODE_SBN };
@@ -69,11 +70,12 @@ inline int32_t KV_saturate32(int64_t x) {
   return x > INT32_MAX ? INT32_MAX : (x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x));
 }
 
-// A buffer reference option: set by an object reference, answered as one.
+// A buffer reference option: set by a reference to a live buffer (or null), answered as one.
 template <class T, KV_Buffer* T::*Field>
 KV_value KV_bufferOption(KV_Object* o, KV_value v) {
   T* t = static_cast<T*>(o);
-  if (v.type == KV_OBJECT) t->*Field = static_cast<KV_Buffer*>(v.asPointer());
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) t->*Field = b;
   return KV_value::ofObject(t->*Field);
 }
 

@@ -68,6 +68,20 @@ void KV_Fourier_butterflies(int32_t* z, int32_t s) {
 template void KV_Fourier_butterflies<true>(int32_t*, int32_t);
 template void KV_Fourier_butterflies<false>(int32_t*, int32_t);
 
+namespace {
+
+// A buffer the transform makes and deletes: commands may read it but not delete it.
+KV_Buffer* ownedBuffer() {
+  KV_Buffer* b = new (std::nothrow) KV_Buffer;
+  if (b) {
+    b->options = KV_Buffer_options;
+    KV_liveOwn(b, true);
+  }
+  return b;
+}
+
+}  // namespace
+
 KV_Fourier_Transform::KV_Fourier_Transform() { KV_Fourier_twiddles(); }
 
 KV_Fourier_Transform::~KV_Fourier_Transform() {
@@ -78,8 +92,8 @@ KV_Fourier_Transform::~KV_Fourier_Transform() {
 void KV_Fourier_Transform::setSize(int32_t size) {
   if (size < 0 || size > KV_FOURIER_MAX_S) return;
   const int32_t n = int32_t{2} << size;
-  if (!spectrum) spectrum = new (std::nothrow) KV_Buffer;
-  if (!ring) ring = new (std::nothrow) KV_Buffer;
+  if (!spectrum) spectrum = ownedBuffer();
+  if (!ring) ring = ownedBuffer();
   if (spectrum) spectrum->setLength(2 * n);
   if (ring) ring->setLength(n);
   // Without both arrays the transform has no size and does not process.

@@ -210,13 +210,15 @@ T* As(KV_Object* o) {
 
 template <class T>
 KV_value optInput(KV_Object* o, KV_value v) {
-  if (v.type == KV_OBJECT) As<T>(o)->input = static_cast<KV_Buffer*>(v.asPointer());
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) As<T>(o)->input = b;
   return KV_value::ofObject(As<T>(o)->input);
 }
 
 template <class T>
 KV_value optOutput(KV_Object* o, KV_value v) {
-  if (v.type == KV_OBJECT) As<T>(o)->output = static_cast<KV_Buffer*>(v.asPointer());
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) As<T>(o)->output = b;
   return KV_value::ofObject(As<T>(o)->output);
 }
 

@@ -27,6 +27,7 @@ KV_Buffer* newBuffer() {
   KV_Buffer* b = new (std::nothrow) KV_Buffer;
   if (b) {
     b->options = KV_Buffer_options;
+    KV_liveOwn(b, true);
     b->setLength(0);
   }
   return b;
@@ -36,6 +37,7 @@ KV_Fourier_Transform* newTransform(KV_Buffer* input, int32_t s, bool backward, b
   KV_Fourier_Transform* t = new (std::nothrow) KV_Fourier_Transform;
   if (!t) return nullptr;
   t->options = KV_Fourier_Transform_options;
+  KV_liveOwn(t, true);
   t->input = input;
   t->backward = backward;
   t->window = sine ? 1 : 0;
@@ -91,6 +93,7 @@ KV_Fourier_Noisegate::KV_Fourier_Noisegate() {
   if (delayed &&
       spcpp(KV_CMD("KV_Effect_Deline -g % -ga 1 -go %o -d % -da 1 -dt 512"), &d, delayed) == KV_OK)
     delay = static_cast<KV_Effect_Deline*>(d);
+  if (delay) KV_liveOwn(delay, true);
 }
 
 KV_Fourier_Noisegate::~KV_Fourier_Noisegate() {
@@ -141,9 +144,15 @@ void KV_Fourier_Noisegate::setSource(KV_Buffer* b) {
 void KV_Fourier_Noisegate::setOutput(KV_Buffer*& slot, bool& made, KV_Buffer* b) {
   if (b == slot) return;
   KV_Buffer* other = &slot == &output1 ? output2 : output1;
-  if (made && slot != other) delete slot;
+  // A buffer that another object already owns would be deleted twice.
+  if (b && b != other && KV_isLive(b, KV_LIVE_OWNED)) return;
+  if (slot != other) {
+    if (made) delete slot;
+    else if (slot) KV_liveOwn(slot, false);
+  }
   slot = b;
   made = false;
+  if (b) KV_liveOwn(b, true);
 }
 
 KV_Buffer* KV_Fourier_Noisegate::output(KV_Buffer*& slot, bool& made) {
@@ -152,6 +161,7 @@ KV_Buffer* KV_Fourier_Noisegate::output(KV_Buffer*& slot, bool& made) {
   KV_Buffer* b = new (std::nothrow) KV_Buffer;  // joins the current pipe, as a reader's input
   if (b) {
     b->options = KV_Buffer_options;
+    KV_liveOwn(b, true);
     b->setLength(L);
   }
   made = b != nullptr;
@@ -237,27 +247,28 @@ KV_Fourier_Noisegate* G(KV_Object* o) { return static_cast<KV_Fourier_Noisegate*
 KV_Object* createNoisegate() { return new (std::nothrow) KV_Fourier_Noisegate; }
 
 KV_value noisegateI(KV_Object* o, KV_value v) {
-  if (v.type == KV_OBJECT) {
-    KV_Buffer* b = static_cast<KV_Buffer*>(v.asPointer());
-    if (G(o)->size(b)) G(o)->input = b;
-  }
+  KV_Buffer* b;
+  if (KV_liveRef(v, b) && G(o)->size(b)) G(o)->input = b;
   return KV_value::ofObject(G(o)->input);
 }
 
 KV_value noisegateO1(KV_Object* o, KV_value v) {
   KV_Fourier_Noisegate* g = G(o);
-  if (v.type == KV_OBJECT) g->setOutput(g->output1, g->made1, static_cast<KV_Buffer*>(v.asPointer()));
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) g->setOutput(g->output1, g->made1, b);
   return KV_value::ofObject(g->output(g->output1, g->made1));
 }
 
 KV_value noisegateO2(KV_Object* o, KV_value v) {
   KV_Fourier_Noisegate* g = G(o);
-  if (v.type == KV_OBJECT) g->setOutput(g->output2, g->made2, static_cast<KV_Buffer*>(v.asPointer()));
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) g->setOutput(g->output2, g->made2, b);
   return KV_value::ofObject(g->output(g->output2, g->made2));
 }
 
 KV_value noisegateS(KV_Object* o, KV_value v) {
-  if (v.type == KV_OBJECT) G(o)->setSource(static_cast<KV_Buffer*>(v.asPointer()));
+  KV_Buffer* b;
+  if (KV_liveRef(v, b)) G(o)->setSource(b);
   return KV_value::ofObject(G(o)->source);
 }
 

@@ -67,9 +67,14 @@ KV_Soundpipe* S(KV_Object* o) { return static_cast<KV_Soundpipe*>(o); }
 
 KV_Object* createBuffer() { return new (std::nothrow) KV_Buffer; }
 
+// Any value is kept, and answered with the type it came with: only a name given as text is read
+// as text, so that a number or a hexadecimal word answers as itself.
 KV_value bufferT(KV_Object* o, KV_value v) {
-  if (v.isSet()) B(o)->name = v.asPointer();
-  return KV_value::ofString(static_cast<const char*>(B(o)->name));
+  if (v.isSet()) {
+    B(o)->name = v.asPointer();
+    B(o)->nameType = v.type;
+  }
+  return KV_value(reinterpret_cast<KV_word>(B(o)->name), B(o)->nameType);
 }
 
 KV_value bufferLimit(KV_Object* o, KV_value v) {
@@ -89,8 +94,11 @@ KV_value pipeBl(KV_Object* o, KV_value v) {
   return KV_value::ofInt(S(o)->blockLength);
 }
 
+// Only an effect of this pipe, or null: anything else would be dereferenced by the next effect
+// made.
 KV_value pipeBe(KV_Object* o, KV_value v) {
-  if (v.isSet()) S(o)->insertionPoint = static_cast<KV_Effect*>(v.asPointer());
+  KV_Effect* e;
+  if (KV_liveRef(v, e) && (!e || e->item.chain == &S(o)->effects)) S(o)->insertionPoint = e;
   return KV_value::ofObject(S(o)->insertionPoint);
 }
 

@@ -29,6 +29,7 @@ struct KV_Buffer : KV_Object {
   int32_t lengthSetting = -1;  // -1: follow the pipe's block length
   int32_t count = 0;           // samples in each array
   void* name = nullptr;
+  int32_t nameType = KV_STRING;  // the type the name was given with
   int32_t* main = nullptr;
   int32_t* shadow = nullptr;   // second half of the one allocation
   int32_t position = 0;

@@ -1,4 +1,5 @@
 #include "KV/Wid/Pal.h"
+#include "KV/Live.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +29,10 @@ constexpr uint32_t channelMask(int32_t ch) { return ~(0xFFu << (8 * ch) | 0xFF00
 KV_Wid_Pal_Line::KV_Wid_Pal_Line() {
   std::memset(static_cast<void*>(this), 0, sizeof *this);
   for (Box& b : boxes) b = Box{INT32_MAX, INT32_MAX, 0, 0};
+  KV_liveEnter(this, KV_LIVE_LINE);
 }
+
+KV_Wid_Pal_Line::~KV_Wid_Pal_Line() { KV_liveLeave(this); }
 
 bool KV_Wid_Pal_Line::isMeterPixel(const KV_Pix_A32& p, int32_t i) const {
   const int32_t ch = channelIndex();
@@ -144,7 +148,8 @@ KV_Wid_Pal_Line* lineOf(KV_Object* o) { return static_cast<KV_Wid_Pal*>(o)->line
 
 KV_value m_ln(KV_Object* o, KV_value v) {
   KV_Wid_Pal* p = static_cast<KV_Wid_Pal*>(o);
-  if (v.type == KV_OBJECT || (v.type == KV_INT && v.val == 0)) p->line = static_cast<KV_Wid_Pal_Line*>(v.asPointer());
+  KV_Wid_Pal_Line* line;
+  if (KV_liveEntry(v, KV_LIVE_LINE, line)) p->line = line;
   return KV_value::ofObject(p->line);
 }
 

@@ -45,6 +45,7 @@ struct KV_Wid_Pal_Line {
 
   // Every byte 0, then every box empty.
   KV_Wid_Pal_Line();
+  ~KV_Wid_Pal_Line();
 
   // The channel byte a pixel's segment index is read from; a value that is not 0, 1 or 2 (only
   // possible by writing the record directly) reads as blue.

@@ -1,6 +1,7 @@
 #include "KV/Wid/Wid.h"
 
 #include "KV/Win/Win.h"
+#include "KV/Live.h"
 
 KV_Wid::~KV_Wid() { attach(nullptr); }
 
@@ -68,9 +69,9 @@ KV_value intField(KV_Object* o, KV_value v) {
 
 KV_value widWin(KV_Object* o, KV_value v) {
   KV_Wid* w = static_cast<KV_Wid*>(o);
-  // "-win 0" reads as the integer 0; a reference comes as an object.
-  if (v.type == KV_OBJECT) w->attach(static_cast<KV_Win*>(v.asPointer()));
-  else if (v.type == KV_INT && v.val == 0) w->attach(nullptr);
+  // "-win 0" reads as the integer 0; a reference comes as an object, and must be a live window.
+  KV_Win* win;
+  if (KV_liveEntry(v, KV_LIVE_WINDOW, win)) w->attach(win);
   return KV_value::ofObject(w->window);
 }
 

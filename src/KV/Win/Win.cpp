@@ -1,4 +1,5 @@
 #include "KV/Win/Win.h"
+#include "KV/Live.h"
 
 #include <chrono>
 #include <cstring>
@@ -15,9 +16,11 @@ KV_Win::KV_Win(int32_t w, int32_t h)
   tiles.reset(new KV_Chain[static_cast<size_t>(columns) * rows]);
   tilePic.resize(TILE, TILE);
   scratch.resize(TILE, TILE);
+  KV_liveEnter(this, KV_LIVE_WINDOW);
 }
 
 KV_Win::~KV_Win() {
+  KV_liveLeave(this);
   // Widgets still here lose their tile entries and also their link to this window, so that
   // deleting them later does not reach back into a window that is gone.
   while (!widgets.isEnd(widgets.first())) {
