@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -42,6 +43,84 @@ float decode(const unsigned char* p, int format, int bits) {
 
 }  // namespace
 
+namespace {
+
+// What the fmt and data chunks say. A chunk that claims more bytes than the file holds, a missing
+// or short fmt chunk and sizes no player would make are refused rather than guessed at.
+struct WavLayout {
+  int format = 0, bits = 0;
+  uint32_t channels = 0, rate = 0;
+  const unsigned char* pcm = nullptr;
+  size_t pcmSize = 0;
+  bool fmt = false;
+};
+
+constexpr uint32_t MAX_RATE = 1u << 24;  // far above any audio rate; 2^31 or 0 is a damaged header
+
+bool readChunks(const unsigned char* data, size_t size, WavLayout& w, std::string& why) {
+  for (size_t pos = 12; size - pos >= 8;) {
+    const unsigned char* chunk = data + pos;
+    size_t chunkSize = le32(chunk + 4);
+    size_t body = pos + 8;
+    size_t avail = size - body;
+    if (!std::memcmp(chunk, "data", 4)) {
+      if (chunkSize > avail) {
+        why = "its data chunk says " + std::to_string(chunkSize) + " bytes but only " + std::to_string(avail) +
+              " follow (truncated?)";
+        return false;
+      }
+      w.pcm = chunk + 8;
+      w.pcmSize = chunkSize;
+    } else if (chunkSize > avail) {
+      break;  // a trailing chunk cut short after the audio does not matter
+    } else if (!std::memcmp(chunk, "fmt ", 4) && chunkSize >= 16) {
+      w.fmt = true;
+      w.format = le16(chunk + 8);
+      w.channels = le16(chunk + 10);
+      w.rate = le32(chunk + 12);
+      w.bits = le16(chunk + 22);
+      if (w.format == 0xFFFE && chunkSize >= 40) w.format = le16(chunk + 32);  // extensible
+    }
+    size_t step = chunkSize + (chunkSize & 1);
+    if (step >= avail) break;
+    pos = body + step;
+  }
+  if (!w.fmt) why = "it has no format chunk";
+  else if (!w.pcm) why = "it has no data chunk";
+  else if (w.channels == 0) why = "its header says 0 channels";
+  else if (w.rate == 0 || w.rate > MAX_RATE) why = "its header says a sample rate of " + std::to_string(w.rate) + " Hz";
+  else return true;
+  return false;
+}
+
+}  // namespace
+
+bool wavParse(const unsigned char* data, size_t size, const std::string& name, Wav& wav, std::string& error) {
+  if (size < 12 || std::memcmp(data, "RIFF", 4) || std::memcmp(data + 8, "WAVE", 4)) {
+    error = name + " is not a WAV file";
+    return false;
+  }
+  WavLayout w;
+  std::string why;
+  if (!readChunks(data, size, w, why)) {
+    error = name + ": damaged WAV: " + why;
+    return false;
+  }
+  bool known = (w.format == 1 && (w.bits == 8 || w.bits == 16 || w.bits == 24 || w.bits == 32)) ||
+               (w.format == 3 && (w.bits == 32 || w.bits == 64));
+  if (!known) {
+    error = name + ": unsupported WAV (PCM 8/16/24/32 or float 32/64 expected)";
+    return false;
+  }
+  wav.channels = static_cast<int>(w.channels);
+  wav.rate = static_cast<int>(w.rate);
+  size_t step = static_cast<size_t>(w.bits / 8);
+  size_t count = w.pcmSize / step / w.channels * w.channels;
+  wav.samples.resize(count);
+  for (size_t i = 0; i < count; ++i) wav.samples[i] = decode(w.pcm + i * step, w.format, w.bits);
+  return true;
+}
+
 bool wavRead(const std::string& path, Wav& wav, std::string& error) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) {
@@ -52,42 +131,13 @@ bool wavRead(const std::string& path, Wav& wav, std::string& error) {
   unsigned char buf[65536];
   size_t n;
   while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
+  bool failed = std::ferror(f) != 0;
   std::fclose(f);
-  if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) || std::memcmp(data.data() + 8, "WAVE", 4)) {
-    error = path + " is not a WAV file";
+  if (failed) {
+    error = "cannot read " + path;
     return false;
   }
-  int format = 0, bits = 0;
-  const unsigned char* pcm = nullptr;
-  size_t pcmSize = 0;
-  for (size_t pos = 12; pos + 8 <= data.size();) {
-    const unsigned char* chunk = data.data() + pos;
-    size_t size = le32(chunk + 4);
-    size_t body = pos + 8;
-    size_t avail = data.size() - body;
-    if (!std::memcmp(chunk, "fmt ", 4) && size >= 16 && avail >= 16) {
-      format = le16(chunk + 8);
-      wav.channels = le16(chunk + 10);
-      wav.rate = static_cast<int>(le32(chunk + 12));
-      bits = le16(chunk + 22);
-      if (format == 0xFFFE && size >= 40 && avail >= 40) format = le16(chunk + 32);  // extensible
-    } else if (!std::memcmp(chunk, "data", 4)) {
-      pcm = chunk + 8;
-      pcmSize = size < avail ? size : avail;  // a truncated file gives what it has
-    }
-    pos = body + size + (size & 1);
-  }
-  bool known = (format == 1 && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
-               (format == 3 && (bits == 32 || bits == 64));
-  if (!pcm || !known || wav.channels <= 0 || wav.rate <= 0) {
-    error = path + ": unsupported or damaged WAV (PCM 8/16/24/32 or float 32/64 expected)";
-    return false;
-  }
-  size_t step = static_cast<size_t>(bits / 8);
-  size_t count = pcmSize / step / static_cast<size_t>(wav.channels) * static_cast<size_t>(wav.channels);
-  wav.samples.resize(count);
-  for (size_t i = 0; i < count; ++i) wav.samples[i] = decode(pcm + i * step, format, bits);
-  return true;
+  return wavParse(data.data(), data.size(), path, wav, error);
 }
 
 bool wavWrite(const std::string& path, const Wav& wav, bool pcm16, std::string& error) {
@@ -101,7 +151,7 @@ bool wavWrite(const std::string& path, const Wav& wav, bool pcm16, std::string& 
   put16(out, pcm16 ? 1 : 3);
   put16(out, static_cast<uint16_t>(wav.channels));
   put32(out, static_cast<uint32_t>(wav.rate));
-  put32(out, static_cast<uint32_t>(wav.rate * wav.channels * bits / 8));
+  put32(out, static_cast<uint32_t>(uint64_t{static_cast<uint32_t>(wav.rate)} * static_cast<uint32_t>(wav.channels) * bits / 8));
   put16(out, static_cast<uint16_t>(wav.channels * bits / 8));
   put16(out, static_cast<uint16_t>(bits));
   out.insert(out.end(), {'d', 'a', 't', 'a'});
@@ -116,12 +166,17 @@ bool wavWrite(const std::string& path, const Wav& wav, bool pcm16, std::string& 
       put32(out, u);
     }
   }
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f || std::fwrite(out.data(), 1, out.size(), f) != out.size()) {
-    if (f) std::fclose(f);
+  std::string part = path + ".part";
+  std::FILE* f = std::fopen(part.c_str(), "wb");
+  bool written = f && std::fwrite(out.data(), 1, out.size(), f) == out.size();
+  if (f && std::fclose(f) != 0) written = false;
+#ifdef _WIN32
+  if (written) std::remove(path.c_str());  // the C runtime's rename does not replace a file
+#endif
+  if (!written || std::rename(part.c_str(), path.c_str()) != 0) {
+    std::remove(part.c_str());
     error = "cannot write " + path;
     return false;
   }
-  std::fclose(f);
   return true;
 }

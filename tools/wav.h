@@ -14,4 +14,8 @@ struct Wav {
 
 // Returns false with a reason in `error`.
 bool wavRead(const std::string& path, Wav& wav, std::string& error);
+// The same over a file's bytes already in memory; `error` names the file as `name`.
+bool wavParse(const unsigned char* data, size_t size, const std::string& name, Wav& wav, std::string& error);
+// Writes the whole file under a temporary name and renames it into place, so that a failed write
+// leaves no partial file at `path`.
 bool wavWrite(const std::string& path, const Wav& wav, bool pcm16, std::string& error);

@@ -212,6 +212,7 @@ struct Run {
   TextOut text;
   const KV_option* table = nullptr;
   KV_Object* object = nullptr;
+  bool gone = false;  // an option has deleted the object
 
   bool dry() const { return c.dry(); }
   bool pointers() const { return flags & SPCPP_POINTERS; }
@@ -285,6 +286,10 @@ struct Run {
   // Applies the pending option `word` with the value read after it.
   KV_error apply(const char* word, const KV_value& v) {
     if (dry()) return nullptr;
+    if (gone) {
+      std::printf("spcpp: the object in '%s' is deleted before '%s'\n", c.text, word);
+      return KV_ERROR_COMMAND_NOT_PARAM;
+    }
     KV_handler h = KV_findOption(table, word + 1);
     if (!h) {
       reportUnknownOption(c.text, word + 1);
@@ -300,9 +305,11 @@ struct Run {
       if (saved) c.text[c.separator] = '\0';
       h(object, v);
       if (saved) c.text[c.separator] = saved;
+      gone = !KV_isLive(object, KV_LIVE_OBJECT);
       return nullptr;
     }
     KV_value r = h(object, KV_value::none());
+    gone = !KV_isLive(object, KV_LIVE_OBJECT);
     if (texts()) text.result(r);
     if (pointers() && r.type > KV_NONE && v.type > KV_SKIP) storeResult(r);
     return nullptr;

@@ -181,6 +181,7 @@ KV_value delineI(KV_Object* o, KV_value v) {
   KV_Buffer* b;
   if (KV_liveRef(v, b)) {
     D(o)->input = b;
+    D(o)->refer(&D(o)->input);
     D(o)->ready = false;
   }
   return KV_value::ofObject(D(o)->input);
@@ -205,6 +206,7 @@ KV_value delineGo(KV_Object* o, KV_value v) {
   KV_Buffer* b;
   if (KV_liveRef(v, b)) {
     g->output = b;
+    D(o)->refer(&g->output);
     D(o)->ready = false;
   }
   return KV_value::ofObject(g->output);

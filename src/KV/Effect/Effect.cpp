@@ -16,6 +16,20 @@ KV_Effect::~KV_Effect() {
   if (pipe && pipe->insertionPoint == this) pipe->insertionPoint = nullptr;
 }
 
+void KV_Effect::refer(KV_Buffer** field) {
+  for (KV_Buffer** f : references)
+    if (f == field) return;
+  references.push_back(field);
+}
+
+void KV_Effect::forget(const KV_Buffer* gone) {
+  for (KV_Buffer** f : references)
+    if (*f == gone) {
+      *f = nullptr;
+      ready = false;
+    }
+}
+
 int32_t KV_lengthOf(KV_Buffer* buffer) {
   if (!buffer) return 0;
   return KV_Buffer_l(buffer, KV_EMPTY).asInt();

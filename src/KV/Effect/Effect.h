@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Live.h"
@@ -49,6 +50,13 @@ struct KV_Effect : KV_Object {
 
   // The array this effect reads and writes for `buffer` in the current block; null for null.
   int32_t* view(KV_Buffer* buffer) const;
+
+  // The fields through which this effect refers to buffers, noted by the options that set them,
+  // so that a buffer being destroyed is dropped from every effect still referring to it.
+  std::vector<KV_Buffer**> references;
+  void refer(KV_Buffer** field);
+  // Clears every noted field holding `gone`; the effect prepares again before it next runs.
+  void forget(const KV_Buffer* gone);
 };
 
 extern const KV_option KV_Effect_options[];
@@ -75,7 +83,10 @@ template <class T, KV_Buffer* T::*Field>
 KV_value KV_bufferOption(KV_Object* o, KV_value v) {
   T* t = static_cast<T*>(o);
   KV_Buffer* b;
-  if (KV_liveRef(v, b)) t->*Field = b;
+  if (KV_liveRef(v, b)) {
+    t->*Field = b;
+    t->refer(&(t->*Field));
+  }
   return KV_value::ofObject(t->*Field);
 }
 

@@ -211,14 +211,20 @@ T* As(KV_Object* o) {
 template <class T>
 KV_value optInput(KV_Object* o, KV_value v) {
   KV_Buffer* b;
-  if (KV_liveRef(v, b)) As<T>(o)->input = b;
+  if (KV_liveRef(v, b)) {
+    As<T>(o)->input = b;
+    As<T>(o)->refer(&As<T>(o)->input);
+  }
   return KV_value::ofObject(As<T>(o)->input);
 }
 
 template <class T>
 KV_value optOutput(KV_Object* o, KV_value v) {
   KV_Buffer* b;
-  if (KV_liveRef(v, b)) As<T>(o)->output = b;
+  if (KV_liveRef(v, b)) {
+    As<T>(o)->output = b;
+    As<T>(o)->refer(&As<T>(o)->output);
+  }
   return KV_value::ofObject(As<T>(o)->output);
 }
 

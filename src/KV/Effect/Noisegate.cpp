@@ -134,9 +134,12 @@ bool KV_Fourier_Noisegate::size(KV_Buffer* spectrum) {
 
 void KV_Fourier_Noisegate::setSource(KV_Buffer* b) {
   source = b;
+  refer(&source);
   if (!complete()) return;
   analysis->input = b;
+  analysis->refer(&analysis->input);
   delay->input = b;
+  delay->refer(&delay->input);
   delay->ready = false;
   if (b) matchLength(delayed, b);
 }
@@ -248,7 +251,10 @@ KV_Object* createNoisegate() { return new (std::nothrow) KV_Fourier_Noisegate; }
 
 KV_value noisegateI(KV_Object* o, KV_value v) {
   KV_Buffer* b;
-  if (KV_liveRef(v, b) && G(o)->size(b)) G(o)->input = b;
+  if (KV_liveRef(v, b) && G(o)->size(b)) {
+    G(o)->input = b;
+    G(o)->refer(&G(o)->input);
+  }
   return KV_value::ofObject(G(o)->input);
 }
 

@@ -16,6 +16,11 @@ KV_Buffer::KV_Buffer() {
 }
 
 KV_Buffer::~KV_Buffer() {
+  KV_forEachLive(
+      [](KV_Object* o, void* gone) {
+        if (auto* e = dynamic_cast<KV_Effect*>(o)) e->forget(static_cast<KV_Buffer*>(gone));
+      },
+      this);
   if (item.chain) item.chain->remove(&item);
   delete[] main;
 }
