@@ -14,6 +14,7 @@
 #include "KV/Effect/Effect.h"
 #include "KV/Live.h"
 #include "KV/Spcpp.h"
+#include "KV_cfuncs.h"
 
 namespace {
 
@@ -87,6 +88,12 @@ bool deleteOne() {
 }
 
 }  // namespace
+
+// The fatal-error reports of missing resources and bad headers are expected here: not shown.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  KV_set_error_presenter([](const char*, const char*) { return 1; });
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::list<std::string> texts;  // objects point into their commands: kept to the end

@@ -14,6 +14,7 @@ packages=(
   dpf-plugins-vst
   libjack-jackd2-dev jackd2
   lv2-dev lilv-utils sordi
+  clang libfuzzer-14-dev libclang-rt-14-dev
 )
 
 sudo_cmd=()

@@ -21,12 +21,16 @@ status=0
 configure linux -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON || status=1
 configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
 configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win64.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
+configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_TESTS=OFF || status=1
 [ $status -eq 0 ] || exit 1
 
 for t in linux win32 win64; do
   echo "== build $t"
   cmake --build "$build/$t" -j"$jobs" >"$build/$t.build.log" 2>&1 || { tail -n 60 "$build/$t.build.log"; exit 1; }
 done
+echo "== build fuzz"
+cmake --build "$build/fuzz" -j"$jobs" --target fuzz_spcpp fuzz_picture fuzz_copybuffer fuzz_wav >"$build/fuzz.build.log" 2>&1 \
+  || { tail -n 60 "$build/fuzz.build.log"; exit 1; }
 
 # Windowed tests need a display: a private Xvfb on a free number. -noreset: a server left
 # without clients (between two editor openings) must not reset and refuse the next one.
@@ -59,6 +63,12 @@ for t in linux win32 win64; do
   grep -hE '^\[  PASSED  \] [0-9]+ test' "$build/$t.test.log" >/dev/null 2>&1 || true
 done
 
+# Each fuzz target for a bounded time from its seeds: a crash, a leak or a hang fails it.
+echo "== fuzz"
+(cd "$build/fuzz" && ctest --output-on-failure --timeout 300 -j"$jobs") >"$build/fuzz.test.log" 2>&1
+grep -E '^ *[0-9]+/[0-9]+ Test|tests passed' "$build/fuzz.test.log"
+grep -q '100% tests passed' "$build/fuzz.test.log" || { failed+=("fuzz"); tail -n 80 "$build/fuzz.test.log"; }
+
 # The same input and schedule must give the same output, sample for sample, on every target.
 reference="$build/linux/tests/e2e/varnex_render.wav"
 for t in win32 win64; do
@@ -70,7 +80,7 @@ for t in win32 win64; do
   fi
 done
 
-for t in linux win32 win64; do
+for t in linux win32 win64 fuzz; do
   n=$(cd "$build/$t" && ctest -N | sed -n 's/^Total Tests: //p')
   echo "suite $t: ${n:-0} entries$([[ " ${failed[*]-} " == *" $t "* ]] && echo ', FAILED' || echo ', passed')"
 done
@@ -79,4 +89,4 @@ if [ ${#failed[@]} -ne 0 ]; then
   echo "0 passed, ${#failed[@]} failed: ${failed[*]}"
   exit 1
 fi
-echo "3 passed, 0 failed"
+echo "4 passed, 0 failed"
