@@ -16,7 +16,7 @@ bool EditorHost::createWindow(std::string& error) {
   native_ = new Native;
   Display* d = native_->display = XOpenDisplay(nullptr);
   if (!d) {
-    error = "no X display (is DISPLAY set?)";
+    error = "the editor needs an X display: set DISPLAY (without a desktop: Xvfb :50 & DISPLAY=:50)";
     delete native_;
     native_ = nullptr;
     return false;

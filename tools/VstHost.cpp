@@ -135,11 +135,11 @@ Levels levels(const std::vector<float>& x, int channels, int channel) {
 
 double dB(double v) { return v > 0 ? 20 * std::log10(v) : -INFINITY; }
 
-Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn) {
-  return renderSchedule(fx, in, std::vector<int>{block}, stereoIn);
+Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn, const RenderProgress& progress) {
+  return renderSchedule(fx, in, std::vector<int>{block}, stereoIn, progress);
 }
 
-Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn) {
+Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn, const RenderProgress& progress) {
   int ins = fx->numInputs, outs = fx->numOutputs;
   int largest = 1;
   for (int b : blocks) largest = b > largest ? b : largest;
@@ -171,6 +171,7 @@ Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, b
         out.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(outs) + static_cast<size_t>(c)] =
             outBufs[static_cast<size_t>(c)][static_cast<size_t>(i)];
     pos += static_cast<size_t>(n);
+    if (progress) progress(pos, frames);
   }
   call(fx, effMainsChanged, 0, 0);
   return out;

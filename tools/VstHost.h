@@ -2,6 +2,7 @@
 // renders audio through it. Used by the vsthost command and by the end-to-end tests.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,14 @@ struct Levels {
 Levels levels(const std::vector<float>& x, int channels, int channel);
 double dB(double v);
 
+// Told the frames done and the total after each host block.
+using RenderProgress = std::function<void(size_t done, size_t total)>;
+
 // Sets the rate and block size, resumes, runs the whole input in host blocks, suspends.
-Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn);
+Wav render(AEffect* fx, const Wav& in, int block, bool stereoIn, const RenderProgress& progress = {});
 // The same with host blocks of the given sizes in turn (repeated as needed).
-Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn);
+Wav renderSchedule(AEffect* fx, const Wav& in, const std::vector<int>& blocks, bool stereoIn,
+                   const RenderProgress& progress = {});
 
 // The x87 control word, and a host that runs it at 53-bit precision as many 32-bit hosts do.
 unsigned hostFpuWord();

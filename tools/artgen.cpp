@@ -24,6 +24,7 @@
 #include "KV/Pic/Pic.h"
 #include "KV/Vid.h"
 #include "KV_cfuncs.h"
+#include "cli.h"
 #include "kvpicture.h"
 
 namespace {
@@ -680,13 +681,23 @@ int writeMeterArt(const std::string& out) {
 
 }  // namespace
 
+const cli::Tool kTool = {
+    "artgen",
+    "usage: artgen OUTPUT-FOLDER [FONT-FOLDER]\n"
+    "       artgen --meter OUTPUT-FOLDER [FONT-FOLDER]\n"
+    "Draws the editor's artwork and writes each picture as a KVIF or KVVF file named like its\n"
+    "resource, with preview.png; --meter draws the meter demo's two pictures only.\n"
+    "  --help, --version\n"};
+
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: artgen <output folder> [font folder]\n       artgen --meter <output folder> [font folder]\n");
-    return 2;
-  }
-  if (std::string(argv[1]) == "--meter") {
-    if (argc < 3) return 2;
+  if (cli::answered(kTool, argc, argv)) return 0;
+  const bool meter = argc > 1 && std::string(argv[1]) == "--meter";
+  const int first = meter ? 2 : 1;
+  if (argc <= first) return cli::wrongUsage(kTool, "no output folder given");
+  if (argc > first + 2) return cli::wrongUsage(kTool, "too many arguments");
+  for (int i = first; i < argc; ++i)
+    if (argv[i][0] == '-') return cli::wrongUsage(kTool, std::string("unknown option ") + argv[i]);
+  if (meter) {
     if (argc > 3) fontFolder = argv[3];
     if (FT_Init_FreeType(&freetype) != 0) return 1;
     const int status = writeMeterArt(argv[2]);

@@ -6,8 +6,17 @@
 #include <string>
 
 #include "KV/Spcpp.h"
+#include "cli.h"
 
 namespace {
+
+const cli::Tool kTool = {
+    "kvsh",
+    "usage: kvsh [SCRIPT]\n"
+    "Runs each line of SCRIPT (or of standard input) through the framework's command interpreter in\n"
+    "text mode and prints its answer, or the error's message. Lines starting with # are comments.\n"
+    "  example: KV_Buffer -l 64 -l     answers the new buffer's reference and its length\n"
+    "  --help, --version\n"};
 
 // Objects keep a pointer to their creating command, so every line stays allocated for the
 // life of the shell.
@@ -53,13 +62,13 @@ int runLine(const std::string& line) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (cli::answered(kTool, argc, argv)) return 0;
+  if (argc > 2) return cli::wrongUsage(kTool, "one script at most");
+  if (argc == 2 && argv[1][0] == '-' && argv[1][1]) return cli::wrongUsage(kTool, std::string("unknown option ") + argv[1]);
   std::FILE* in = stdin;
-  if (argc > 1) {
+  if (argc == 2 && std::strcmp(argv[1], "-") != 0) {
     in = std::fopen(argv[1], "rb");
-    if (!in) {
-      std::fprintf(stderr, "kvsh: cannot open %s\n", argv[1]);
-      return 2;
-    }
+    if (!in) return cli::fail(kTool, std::string("cannot open ") + argv[1]);
   }
   int failures = 0;
   std::string line;

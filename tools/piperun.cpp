@@ -17,11 +17,21 @@
 #include <string>
 #include <vector>
 
+#include "AudioFile.h"
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Spcpp.h"
-#include "wav.h"
+#include "cli.h"
 
 namespace {
+
+const cli::Tool kTool = {
+    "piperun",
+    "usage: piperun SCRIPT IN.wav OUT.wav [--in NAME] [--out NAME] [--pipe NAME]\n"
+    "Builds a sound pipe from a script of kvsh commands and runs IN.wav through it (its first\n"
+    "channel), from the buffer named 'in' to the buffer named 'out', into OUT.wav.\n"
+    "  NAME = command   keeps the reference the command answers under NAME; $NAME stands for it\n"
+    "  --in, --out, --pipe NAME   other names for the input, output and pipe (default in, out, pipe)\n"
+    "  --help, --version\n"};
 
 std::map<std::string, std::string> names;
 
@@ -127,24 +137,29 @@ void teardown(KV_Soundpipe* pipe) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: piperun SCRIPT IN.wav OUT.wav [--in NAME] [--out NAME] [--pipe NAME]\n");
-    return 2;
-  }
+  if (cli::answered(kTool, argc, argv)) return 0;
+  std::vector<const char*> files;
   std::string inName = "in", outName = "out", pipeName = "pipe";
-  for (int i = 4; i + 1 < argc; i += 2) {
-    std::string a = argv[i];
-    if (a == "--in") inName = argv[i + 1];
-    else if (a == "--out") outName = argv[i + 1];
-    else if (a == "--pipe") pipeName = argv[i + 1];
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    std::string* target = a == "--in" ? &inName : a == "--out" ? &outName : a == "--pipe" ? &pipeName : nullptr;
+    if (target) {
+      if (i + 1 >= argc) return cli::wrongUsage(kTool, a + " needs a name");
+      *target = argv[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return cli::wrongUsage(kTool, "unknown option " + a);
+    } else {
+      files.push_back(argv[i]);
+    }
   }
+  if (files.size() != 3) return cli::wrongUsage(kTool, "SCRIPT, IN.wav and OUT.wav are needed");
   Wav in;
   std::string error;
-  if (!wavRead(argv[2], in, error)) {
+  if (!audioRead(files[1], in, error)) {
     std::fprintf(stderr, "piperun: %s\n", error.c_str());
     return 1;
   }
-  if (!runScript(argv[1])) return 1;
+  if (!runScript(files[0])) return 1;
   KV_Soundpipe* pipe = object<KV_Soundpipe>(pipeName);
   KV_Buffer* input = object<KV_Buffer>(inName);
   KV_Buffer* output = object<KV_Buffer>(outName);
@@ -172,16 +187,20 @@ int main(int argc, char** argv) {
   out.rate = in.rate;
   size_t frames = in.frames();
   out.samples.resize(frames);
-  for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(block)) {
-    int32_t n = static_cast<int32_t>(frames - pos < static_cast<size_t>(block) ? frames - pos : static_cast<size_t>(block));
-    for (int32_t i = 0; i < n; ++i) input->main[i] = KV_sampleOf(in.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(in.channels)]);
-    pipe->blockLength = n;
-    pipe->process();
-    for (int32_t i = 0; i < n; ++i) out.samples[pos + static_cast<size_t>(i)] = KV_floatOf(output->main[i]);
+  {
+    cli::Progress progress(kTool, "running");
+    for (size_t pos = 0; pos < frames; pos += static_cast<size_t>(block)) {
+      int32_t n = static_cast<int32_t>(frames - pos < static_cast<size_t>(block) ? frames - pos : static_cast<size_t>(block));
+      for (int32_t i = 0; i < n; ++i) input->main[i] = KV_sampleOf(in.samples[(pos + static_cast<size_t>(i)) * static_cast<size_t>(in.channels)]);
+      pipe->blockLength = n;
+      pipe->process();
+      for (int32_t i = 0; i < n; ++i) out.samples[pos + static_cast<size_t>(i)] = KV_floatOf(output->main[i]);
+      progress(pos + static_cast<size_t>(n), frames);
+    }
   }
-  std::printf("piperun: %zu frames through %d effects in blocks of %d: %s\n", frames, pipe->effects.count, block, argv[3]);
+  std::printf("piperun: %zu frames through %d effects in blocks of %d: %s\n", frames, pipe->effects.count, block, files[2]);
   teardown(pipe);
-  if (!wavWrite(argv[3], out, false, error)) {
+  if (!audioWrite(files[2], out, false, error)) {
     std::fprintf(stderr, "piperun: %s\n", error.c_str());
     return 1;
   }

@@ -27,6 +27,7 @@
 #include "EditorHost.h"
 #include "KV/Rts/Rts.h"
 #include "VstHost.h"
+#include "cli.h"
 #include "vst/KV_Main_Vst.h"
 
 #if defined(_WIN32)
@@ -37,6 +38,22 @@
 #endif
 
 namespace {
+
+const cli::Tool kTool = {
+    "varnex",
+    "usage: varnex --list\n"
+    "       varnex [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor] [--connect]\n"
+    "              [--screenshot FILE.png]\n"
+    "Runs the Varnex harmonic exciter live on a sound card, with its editor in a window of its own.\n"
+    "  --list           the back ends and their modes (an absent one says why)\n"
+    "  --backend NAME   the back end whose name starts with NAME; default the first that opens\n"
+    "  --mode N         its mode number as --list shows it (default 0)\n"
+    "  --seconds S      run for S seconds (default: until the editor closes; 10 s without it)\n"
+    "  --tone HZ        feed a sine of HZ instead of the input\n"
+    "  --no-editor      run without the editor (no display needed)\n"
+    "  --connect        JACK: connect system:capture_1 to the input, the outputs to system:playback_1/2\n"
+    "  --screenshot F   save the editor's picture at the end\n"
+    "  --help, --version\n"};
 
 // What the block callback works with; set before the device starts, read on its thread.
 struct Live {
@@ -125,11 +142,19 @@ KV_Rts::Mode* modeNumber(KV_Rts* rts, int n) {
   return nullptr;
 }
 
+// Why a back end did not open: its own word for an absent device or server, or a plain one.
+const char* absence(KV_Rts* rts) {
+#if !defined(_WIN32)
+  if (const char* why = static_cast<KV_Rts_Jack*>(rts)->absence) return why;
+#endif
+  return "cannot open";
+}
+
 void list() {
   for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
     KV_Rts* rts = KV_Rts_of(it);
     const KV_error e = rts->init();
-    std::printf("%s%s\n", rts->name, e == KV_OK ? "" : "  (cannot open)");
+    std::printf("%s%s%s%s\n", rts->name, e == KV_OK ? "" : "  (", e == KV_OK ? "" : absence(rts), e == KV_OK ? "" : ")");
     int i = 0;
     for (KV_Chain_Item* m = rts->modes.first(); !rts->modes.isEnd(m); m = m->next, ++i)
       std::printf("  mode %d:%s, %d frames\n", i, static_cast<KV_Rts::Mode*>(m)->text, static_cast<KV_Rts::Mode*>(m)->frames);
@@ -137,12 +162,15 @@ void list() {
   }
 }
 
+std::string lastAbsence;  // why the last back end tried did not open
+
 // The back end to run: the named one, or the first that opens. It is left initialised.
 KV_Rts* choose(const std::string& name) {
   for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
     KV_Rts* rts = KV_Rts_of(it);
     if (!name.empty() && !startsWith(rts->name, name)) continue;
     if (rts->init() == KV_OK && !rts->modes.isEnd(rts->modes.first())) return rts;
+    lastAbsence = std::string(rts->name) + ": " + absence(rts);
     rts->exit();
   }
   return nullptr;
@@ -161,31 +189,30 @@ void connectSystemPorts(KV_Rts* rts) {
 }
 #endif
 
-int usage() {
-  std::fprintf(stderr, "usage: varnex --list | [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor] "
-                       "[--connect] [--screenshot FILE.png]\n");
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (cli::answered(kTool, argc, argv)) return 0;
   std::string backend, screenshot;
   int modeIndex = 0;
   double seconds = -1;
   bool showList = false, editor = true, connect = false;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    const bool takesValue = a == "--backend" || a == "--mode" || a == "--seconds" || a == "--tone" || a == "--screenshot";
+    const char* v = takesValue && i + 1 < argc ? argv[++i] : nullptr;
+    if (takesValue && !v) return cli::wrongUsage(kTool, a + " needs a value");
+    bool good = true;
     if (a == "--list") showList = true;
     else if (a == "--no-editor") editor = false;
     else if (a == "--connect") connect = true;
-    else if (a == "--backend" && v) backend = argv[++i];
-    else if (a == "--mode" && v) modeIndex = std::atoi(argv[++i]);
-    else if (a == "--seconds" && v) seconds = std::atof(argv[++i]);
-    else if (a == "--tone" && v) live.toneHz = std::atof(argv[++i]);
-    else if (a == "--screenshot" && v) screenshot = argv[++i];
-    else return usage();
+    else if (a == "--backend") backend = v;
+    else if (a == "--mode") good = cli::parseInt(v, 0, 1 << 20, modeIndex);
+    else if (a == "--seconds") good = cli::parseNumber(v, 0, 1e7, seconds);
+    else if (a == "--tone") good = cli::parseNumber(v, 1, 1e5, live.toneHz);
+    else if (a == "--screenshot") screenshot = v;
+    else return cli::wrongUsage(kTool, "unknown option " + a);
+    if (!good) return cli::wrongUsage(kTool, "bad value for " + a + ": " + v);
   }
   initBackEnds();
   if (showList) {
@@ -195,17 +222,18 @@ int main(int argc, char** argv) {
   }
   KV_Rts* rts = choose(backend);
   if (!rts) {
-    std::fprintf(stderr, "varnex: no back end %s could be opened (see varnex --list)\n",
-                 backend.empty() ? "" : ("'" + backend + "'").c_str());
+    cli::fail(kTool, lastAbsence.empty() ? "no back end " + (backend.empty() ? std::string() : "'" + backend + "' ") +
+                                               "could be opened (see varnex --list)"
+                                         : lastAbsence);
     exitBackEnds();
-    return 1;
+    return cli::kFailure;
   }
   KV_Rts::Mode* mode = modeNumber(rts, modeIndex);
   if (!mode) {
-    std::fprintf(stderr, "varnex: %s has no mode %d\n", rts->name, modeIndex);
+    cli::fail(kTool, std::string(rts->name) + " has no mode " + std::to_string(modeIndex) + " (see varnex --list)");
     rts->exit();
     exitBackEnds();
-    return 1;
+    return cli::kFailure;
   }
 
   auto* plugin = new KV_Main_Vst(vsthostCallback);
@@ -220,8 +248,7 @@ int main(int argc, char** argv) {
 
   int status = 0;
   if (rts->mode(mode) != KV_OK) {
-    std::fprintf(stderr, "varnex: %s cannot run%s\n", rts->name, mode->text);
-    status = 1;
+    status = cli::fail(kTool, std::string(rts->name) + " cannot run" + mode->text);
   } else {
     rts->start();
 #if !defined(_WIN32)
@@ -232,9 +259,9 @@ int main(int argc, char** argv) {
     EditorHost window;
     std::string error;
     const bool shown = editor && window.open(fx, error);
-    if (editor && !shown) std::fprintf(stderr, "varnex: no editor (%s)\n", error.c_str());
-    const auto end = std::chrono::steady_clock::now() +
-                     std::chrono::milliseconds(static_cast<long>((seconds >= 0 ? seconds : (shown ? 1e9 : 10)) * 1000));
+    if (editor && !shown) status = cli::fail(kTool, error + "; or run with --no-editor");
+    const double runFor = status ? 0 : seconds >= 0 ? seconds : (shown ? 1e9 : 10);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long>(runFor * 1000));
     while (std::chrono::steady_clock::now() < end) {
       if (shown) {
         window.pump(30);

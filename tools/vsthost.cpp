@@ -1,37 +1,40 @@
 // vsthost: loads a VST 2.4 plug-in binary, lists its identity and parameters, sets parameters by
-// index or name, and renders a WAV file (or a synthesised bass clip) through it.
-//
-//   vsthost PLUGIN [options]
-//     -p INDEX=VALUE | -p NAME=VALUE   set a parameter (normalized 0..1), in order given
-//     -i IN.wav                       input file (first channel used, as the plug-in does)
-//     --bass SECONDS                  synthesise a bass clip as input instead
-//     -o OUT.wav                      write the result (32-bit float, or --pcm16)
-//     -b FRAMES                       host block size (default 512)
-//     -r RATE                         sample rate for a synthesised clip (default 44100)
-//     --stereo                        feed the plug-in two input channels
-//     --harmonics HZ                  print the levels at HZ, 2 x HZ and 3 x HZ before and after
-//   Editor mode (X11 on Linux, Win32 on Windows), actions run in the order given:
-//     --editor                        open the plug-in's editor in a window of the host's own
-//     --move X,Y | --press X,Y | --release X,Y | --click X,Y
-//     --drag X0,Y0,X1,Y1              press, move in steps, release
-//     --wait MS                       keep the editor running (idle calls) for MS milliseconds
-//     --screenshot FILE.png           save what the editor shows
-//   The parameters are listed again after the editor actions.
+// index or name, renders a WAV file (or a synthesised bass clip) through it, and drives its editor
+// in a window of its own. The options are in the usage text below.
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "AudioFile.h"
 #include "EditorHost.h"
+#include "Spectrum.h"
 #include "VstHost.h"
+#include "cli.h"
 
 namespace {
 
-int usage() {
-  std::fprintf(stderr, "usage: vsthost PLUGIN [-p INDEX|NAME=VALUE]... [-i IN.wav | --bass SECONDS] [-o OUT.wav] "
-                       "[-b FRAMES] [-r RATE] [--stereo] [--pcm16]\n");
-  return 2;
-}
+const cli::Tool kTool = {
+    "vsthost",
+    "usage: vsthost PLUGIN [options]\n"
+    "Loads a VST 2.4 plug-in binary, lists its identity and parameters, and renders audio through it.\n"
+    "  -p INDEX=VALUE | -p NAME=VALUE  set a parameter (normalized 0..1), in the order given\n"
+    "  -i IN.wav                       input file (the first channel feeds the plug-in)\n"
+    "  --bass SECONDS                  synthesise a bass clip as input instead (default 4)\n"
+    "  -o OUT.wav                      write the result (32-bit float, or --pcm16)\n"
+    "  -b FRAMES                       host block size (default 512)\n"
+    "  -r RATE                         sample rate of a synthesised clip (default 44100)\n"
+    "  --stereo                        feed the plug-in two input channels\n"
+    "  --harmonics HZ                  print the levels at HZ, 2 x HZ and 3 x HZ before and after\n"
+    "  --spectrum FILE.png             draw the input's and the output's spectra, the fundamental\n"
+    "                                  (--harmonics HZ, or the input's strongest) and harmonics marked\n"
+    "Editor mode (needs a display), actions run in the order given:\n"
+    "  --editor                        open the plug-in's editor in a window of the host's own\n"
+    "  --move X,Y | --press X,Y | --release X,Y | --click X,Y | --drag X0,Y0,X1,Y1\n"
+    "  --wait MS                       keep the editor running for MS milliseconds\n"
+    "  --screenshot FILE.png           save what the editor shows\n"
+    "  --help, --version\n"};
 
 struct Action {
   std::string name, value;
@@ -79,8 +82,10 @@ bool runEditor(AEffect* fx, const std::vector<Action>& actions) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) return usage();
-  std::string plugin = argv[1], inPath, outPath;
+  if (cli::answered(kTool, argc, argv)) return 0;
+  if (argc < 2) return cli::wrongUsage(kTool, "no plug-in given");
+  std::string plugin = argv[1], inPath, outPath, spectrumPath;
+  if (plugin.size() > 1 && plugin[0] == '-') return cli::wrongUsage(kTool, "unknown option " + plugin + " (the plug-in comes first, then the options)");
   std::vector<std::string> sets;
   int block = 512, rate = 44100;
   double bass = 0, harmonics = 0;
@@ -88,25 +93,30 @@ int main(int argc, char** argv) {
   std::vector<Action> actions;
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
-    auto next = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
-    const char* v = nullptr;
-    if (a == "-p" && (v = next())) sets.push_back(v);
-    else if (a == "-i" && (v = next())) inPath = v;
-    else if (a == "-o" && (v = next())) outPath = v;
-    else if (a == "-b" && (v = next())) block = std::atoi(v);
-    else if (a == "-r" && (v = next())) rate = std::atoi(v);
-    else if (a == "--bass" && (v = next())) bass = std::atof(v);
-    else if (a == "--harmonics" && (v = next())) harmonics = std::atof(v);
+    const bool takesValue = a == "-p" || a == "-i" || a == "-o" || a == "-b" || a == "-r" || a == "--bass" ||
+                            a == "--harmonics" || a == "--spectrum" || isEditorAction(a);
+    const char* v = takesValue && i + 1 < argc ? argv[++i] : nullptr;
+    if (takesValue && !v) return cli::wrongUsage(kTool, a + " needs a value");
+    bool good = true;
+    if (a == "-p") sets.push_back(v);
+    else if (a == "-i") inPath = v;
+    else if (a == "-o") outPath = v;
+    else if (a == "--spectrum") spectrumPath = v;
+    else if (a == "-b") good = cli::parseInt(v, 1, 1 << 20, block);
+    else if (a == "-r") good = cli::parseInt(v, 1, 1 << 24, rate);
+    else if (a == "--bass") good = cli::parseNumber(v, 0.001, 3600, bass);
+    else if (a == "--harmonics") good = cli::parseNumber(v, 1, 1e6, harmonics);
     else if (a == "--stereo") stereo = true;
     else if (a == "--pcm16") pcm16 = true;
     else if (a == "--editor") editorMode = true;
-    else if (isEditorAction(a) && (v = next())) {
+    else if (isEditorAction(a)) {
       actions.push_back({a, v});
       editorMode = true;
-    }
-    else return usage();
+    } else return cli::wrongUsage(kTool, "unknown option " + a);
+    if (!good) return cli::wrongUsage(kTool, "bad value for " + a + ": " + v);
   }
-  if (block < 1 || rate < 1) return usage();
+  const bool rendering = !outPath.empty() || !spectrumPath.empty();
+  if ((!inPath.empty() || bass > 0) && !rendering) return cli::wrongUsage(kTool, "an input needs -o OUT.wav or --spectrum FILE.png");
 
   std::string error;
   VstEntry entry = loadEntry(plugin, error);
@@ -133,10 +143,10 @@ int main(int argc, char** argv) {
     if (!runEditor(fx, actions)) status = 1;
     listPlugin(fx);
   }
-  if (!outPath.empty()) {
+  if (rendering) {
     Wav in;
     if (!inPath.empty()) {
-      if (!wavRead(inPath, in, error)) {
+      if (!audioRead(inPath, in, error)) {
         std::fprintf(stderr, "vsthost: %s\n", error.c_str());
         call(fx, effClose);
         return 1;
@@ -144,9 +154,14 @@ int main(int argc, char** argv) {
     } else {
       in = bassClip(bass > 0 ? bass : 4.0, rate);
     }
-    Wav out = render(fx, in, block, stereo);
+    Wav out;
+    {
+      cli::Progress progress(kTool, "rendering");
+      out = render(fx, in, block, stereo, std::ref(progress));
+    }
     Levels li = levels(in.samples, in.channels, 0);
-    std::printf("rendered %zu frames at %d Hz in blocks of %d: %s\n", in.frames(), in.rate, block, outPath.c_str());
+    std::printf("rendered %zu frames at %d Hz in blocks of %d%s%s\n", in.frames(), in.rate, block,
+                outPath.empty() ? "" : ": ", outPath.c_str());
     std::printf("input  channel 1: peak %.1f dBFS, rms %.1f dBFS\n", dB(li.peak), dB(li.rms));
     for (int c = 0; c < out.channels; ++c) {
       Levels l = levels(out.samples, out.channels, c);
@@ -162,9 +177,12 @@ int main(int argc, char** argv) {
                     toneLevel(out.samples, out.channels, 0, out.rate, hz, 0, to));
       }
     }
-    if (!wavWrite(outPath, out, pcm16, error)) {
-      std::fprintf(stderr, "vsthost: %s\n", error.c_str());
-      status = 1;
+    if (!outPath.empty() && !audioWrite(outPath, out, pcm16, error)) status = cli::fail(kTool, error);
+    if (!spectrumPath.empty()) {
+      if (!kvpic::writeFile(spectrumPath, kvpic::encodePNG(spectrum::draw(in, out, harmonics))))
+        status = cli::fail(kTool, "cannot write " + spectrumPath);
+      else
+        std::printf("spectrum: %s\n", spectrumPath.c_str());
     }
   }
   call(fx, effClose);

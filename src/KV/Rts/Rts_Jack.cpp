@@ -12,6 +12,7 @@ using jack_nframes_t = uint32_t;
 using ProcessCallback = int (*)(jack_nframes_t, void*);
 constexpr int JackNoStartServer = 0x01;
 constexpr int JackServerName = 0x04;
+constexpr int JackServerFailed = 0x10;  // a status bit: no server answered
 constexpr unsigned long JackPortIsInput = 0x1;
 constexpr unsigned long JackPortIsOutput = 0x2;
 constexpr const char* JACK_DEFAULT_AUDIO_TYPE = "32 bit float mono audio";
@@ -33,6 +34,8 @@ struct KV_Rts_Jack::Api {
   int (*activate)(void*) = nullptr;
   int (*deactivate)(void*) = nullptr;
   int (*connect)(void*, const char*, const char*) = nullptr;
+  void (*set_error_function)(void (*)(const char*)) = nullptr;
+  void (*set_info_function)(void (*)(const char*)) = nullptr;
 
   // False, with the library closed again, when it or one of its functions is missing.
   bool load(const char* name) {
@@ -59,9 +62,21 @@ struct KV_Rts_Jack::Api {
     if (!ok) {
       dlclose(handle);
       handle = nullptr;
+      return false;
     }
-    return ok;
+    quieten();
+    return true;
   }
+
+  // libjack prints its complaints (no server, a failed connection) on standard error; what went
+  // wrong reaches the program through the calls' results instead.
+  void quieten() {
+    set_error_function = reinterpret_cast<decltype(set_error_function)>(dlsym(handle, "jack_set_error_function"));
+    set_info_function = reinterpret_cast<decltype(set_info_function)>(dlsym(handle, "jack_set_info_function"));
+    if (set_error_function) set_error_function(&silent);
+    if (set_info_function) set_info_function(&silent);
+  }
+  static void silent(const char*) {}
   // libjack stays loaded once it was: it keeps state of its own beyond its last client, which
   // an unload would pull from under it.
 };
@@ -71,6 +86,8 @@ KV_Rts::Callback KV_Rts_Jack::callback = nullptr;
 const char* KV_Rts_Jack::library = "libjack.so.0";
 const char* KV_Rts_Jack::clientName = "KV_Rts_Jack";
 const char* KV_Rts_Jack::serverName = nullptr;
+const char* const KV_Rts_Jack::kNoLibrary = "libjack is not installed: install libjack-jackd2-0 or pipewire-jack";
+const char* const KV_Rts_Jack::kNoServer = "no server is running: start one with 'jackd -d alsa', or use PipeWire's pipewire-jack";
 
 KV_Rts_Jack::~KV_Rts_Jack() {
   closeClient();
@@ -113,6 +130,7 @@ void KV_Rts_Jack::closeClient() {
 
 KV_error KV_Rts_Jack::init() {
   KV_Rts::init();
+  absence = nullptr;
   if (activated) free();
   closeClient();
   releaseModes();
@@ -124,14 +142,17 @@ KV_error KV_Rts_Jack::init() {
     if (!api->load(library)) {
       delete api;
       api = nullptr;
-      char what[200];
-      std::snprintf(what, sizeof what, "cannot load %s", library ? library : "(no library)");
-      return fail(KV_ERROR_AUDIO_CANNOT_OPEN, __LINE__, "KV_Rts_Jack::init", what);
+      absence = kNoLibrary;
+      return KV_ERROR_AUDIO_CANNOT_OPEN;
     }
   }
   int status = 0;
   client = serverName ? api->client_open(clientName, JackNoStartServer | JackServerName, &status, serverName)
                       : api->client_open(clientName, JackNoStartServer, &status);
+  if (!client && (status & JackServerFailed)) {
+    absence = kNoServer;
+    return KV_ERROR_AUDIO_CANNOT_OPEN;
+  }
   if (!client) return fail(KV_ERROR_AUDIO_CANNOT_OPEN, __LINE__, "KV_Rts_Jack::init", "jack_client_open");
   if (api->set_process_callback(client, &process, this) != 0) {
     closeClient();

@@ -30,6 +30,13 @@ struct KV_Rts_Jack final : KV_Rts {
   // Closes, empties and deletes the instance: the program's last step.
   static void classExit();
 
+  // Why the last init found no JACK to use (kNoLibrary, kNoServer), null otherwise. A missing
+  // library or server is a state of the machine, not a fault: init answers
+  // KV_ERROR_AUDIO_CANNOT_OPEN and leaves the fatal-error report to real failures.
+  const char* absence = nullptr;
+  static const char* const kNoLibrary;
+  static const char* const kNoServer;
+
   // init loads libjack (KV_ERROR_AUDIO_CANNOT_OPEN when it is missing or no server answers),
   // opens the client and registers the inputs; the modes are the server's rate and period with
   // four and two outputs. mode registers the outputs and activates the client; free deactivates it.
