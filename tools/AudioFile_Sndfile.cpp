@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,23 @@ bool readAll(SNDFILE* file, int channels, std::vector<float>& samples) {
   return sf_error(file) == SF_ERR_NO_ERROR;
 }
 
+// libsndfile reads a WAV or AIFF whose sample chunk claims more than the file holds up to the
+// file's end, and says so only in its log ("data : 12000 (should be 5952)"): such a file was cut
+// short, and its missing end is not silence to be rendered.
+bool cutShort(SNDFILE* file) {
+  char log[8192] = {};
+  sf_command(file, SFC_GET_LOG_INFO, log, sizeof log - 1);
+  for (const char* line = log; *line;) {
+    const char* end = std::strchr(line, '\n');
+    const std::string text(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
+    if ((text.rfind("data :", 0) == 0 || text.rfind("SSND :", 0) == 0) && text.find("(should be") != std::string::npos)
+      return true;
+    if (!end) break;
+    line = end + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool audioRead(const std::string& path, Wav& audio, std::string& error) {
@@ -58,8 +76,8 @@ bool audioRead(const std::string& path, Wav& audio, std::string& error) {
     audio.rate = info.samplerate;
     if (!readAll(file, info.channels, audio.samples)) {
       error = "cannot read " + path + ": " + sf_strerror(file);
-    } else if (static_cast<sf_count_t>(audio.frames()) < info.frames) {
-      error = path + " is truncated: " + std::to_string(audio.frames()) + " of " + std::to_string(info.frames) + " frames";
+    } else if (cutShort(file) || static_cast<sf_count_t>(audio.frames()) < info.frames) {
+      error = path + " is truncated: its header promises more samples than the file holds";
     } else {
       ok = true;
     }

@@ -22,7 +22,10 @@ void putU32BE(std::vector<uint8_t>& out, uint32_t v) {
   for (int i = 3; i >= 0; --i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-void putMagic(std::vector<uint8_t>& out, const char* magic) { out.insert(out.end(), magic, magic + 4); }
+// Byte by byte: GCC 12 misreads a four-byte range insert after a reserve as an overflow.
+void putMagic(std::vector<uint8_t>& out, const char* magic) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(magic[i]));
+}
 
 uint32_t crc32Of(const uint8_t* p, size_t n, uint32_t crc = 0) {
   static const std::array<uint32_t, 256> table = [] {
