@@ -15,6 +15,7 @@ packages=(
   libjack-jackd2-dev jackd2
   lv2-dev lilv-utils sordi
   clang libfuzzer-14-dev libclang-rt-14-dev
+  lintian dpkg-dev file man-db
 )
 
 sudo_cmd=()

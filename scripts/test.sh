@@ -80,13 +80,25 @@ for t in win32 win64; do
   fi
 done
 
+# The packages as a user gets them: made from the release builds, their contents checked, each
+# plug-in loaded from its unpacked package.
+echo "== packages"
+if bash "$root/scripts/package.sh" >"$build/packages.log" 2>&1 &&
+   bash "$root/tests/packages/check-packages.sh" "$build/packages" "$build/release" >>"$build/packages.log" 2>&1; then
+  tail -n 1 "$build/packages.log"
+else
+  tail -n 40 "$build/packages.log"
+  failed+=(packages)
+fi
+
 for t in linux win32 win64 fuzz; do
   n=$(cd "$build/$t" && ctest -N | sed -n 's/^Total Tests: //p')
   echo "suite $t: ${n:-0} entries$([[ " ${failed[*]-} " == *" $t "* ]] && echo ', FAILED' || echo ', passed')"
 done
+echo "packages: $([[ " ${failed[*]-} " == *" packages "* ]] && echo 'FAILED' || echo 'passed')"
 echo "wall time: $(( $(date +%s) - start )) s"
 if [ ${#failed[@]} -ne 0 ]; then
-  echo "0 passed, ${#failed[@]} failed: ${failed[*]}"
+  echo "$(( 5 - ${#failed[@]} )) passed, ${#failed[@]} failed: ${failed[*]}"
   exit 1
 fi
-echo "4 passed, 0 failed"
+echo "5 passed, 0 failed"

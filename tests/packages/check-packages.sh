@@ -6,11 +6,13 @@
 #   - unpacked into a temporary root, its vsthost loads its plug-in and renders through it;
 #   - each ZIP holds the DLL, varnex.exe, vsthost.exe and the README; the DLL is of the ZIP's
 #     architecture, and the ZIP's vsthost loads it under Wine.
-#   tests/packages/check-packages.sh PACKAGE-FOLDER
+#   tests/packages/check-packages.sh PACKAGE-FOLDER [LINUX-BUILD-FOLDER]
+# With the Linux build folder, every LV2 bundle built there must be in the .deb under /usr/lib/lv2.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 packages=$1
+linux_build=${2:-}
 tools=(vsthost piperun kvsh varnex)
 failures=0
 fail() { echo "packages: $*"; failures=$((failures + 1)); }
@@ -27,8 +29,11 @@ else
             ./usr/share/doc/varnex/copyright ./usr/share/doc/varnex/changelog.gz)
   for t in "${tools[@]}"; do expected+=("./usr/bin/$t" "./usr/share/man/man1/$t.1.gz"); done
   for f in "${expected[@]}"; do grep -qx "$f" "$work/deb.list" || fail "$(basename "$deb") lacks $f"; done
-  if [ -n "${KV_LV2_BUNDLE:-}" ]; then
-    grep -q "^./usr/lib/lv2/$KV_LV2_BUNDLE/manifest.ttl$" "$work/deb.list" || fail "$(basename "$deb") lacks the LV2 bundle $KV_LV2_BUNDLE"
+  if [ -n "$linux_build" ]; then
+    for manifest in $(find "$linux_build" -path '*.lv2/manifest.ttl' -not -path '*/_CPack_Packages/*' 2>/dev/null); do
+      bundle=$(basename "$(dirname "$manifest")")
+      grep -qx "./usr/lib/lv2/$bundle/manifest.ttl" "$work/deb.list" || fail "$(basename "$deb") lacks the LV2 bundle $bundle"
+    done
   fi
   depends=$(dpkg-deb -f "$deb" Depends)
   for lib in libc6 libstdc++6 libsndfile1 libx11-6 libfreetype6 libfontconfig1; do
