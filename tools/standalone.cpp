@@ -145,7 +145,10 @@ KV_Rts::Mode* modeNumber(KV_Rts* rts, int n) {
 // Why a back end did not open: its own word for an absent device or server, or a plain one.
 const char* absence(KV_Rts* rts) {
 #if !defined(_WIN32)
-  if (const char* why = static_cast<KV_Rts_Jack*>(rts)->absence) return why;
+  for (KV_Chain_Item* it = KV_Rts_Jack::classes.first(); !KV_Rts_Jack::classes.isEnd(it); it = it->next) {
+    auto* jack = static_cast<KV_Rts_Jack*>(it->owner);
+    if (jack == rts && jack->absence) return jack->absence;
+  }
 #endif
   return "cannot open";
 }
@@ -196,7 +199,8 @@ int main(int argc, char** argv) {
   std::string backend, screenshot;
   int modeIndex = 0;
   double seconds = -1;
-  bool showList = false, editor = true, connect = false;
+  bool showList = false, editor = true;
+  [[maybe_unused]] bool connect = false;  // JACK only
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     const bool takesValue = a == "--backend" || a == "--mode" || a == "--seconds" || a == "--tone" || a == "--screenshot";
