@@ -11,7 +11,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-packages=$1
+packages=$(cd "$1" && pwd)
 linux_build=${2:-}
 tools=(vsthost piperun kvsh varnex)
 failures=0
