@@ -1,10 +1,9 @@
 # Install rules and packages.
-#   Linux:   lib/vst/Varnex.so, the LV2 bundles under lib/lv2, the tools under bin, their manual
-#            pages, README and licence under share/doc/varnex. `cpack -G DEB` makes the .deb.
+#   Linux:   lib/vst/Varnex.so, the tools under bin, their manual pages, README and licence under
+#            share/doc/varnex (the LV2 bundle's rule, lib/lv2/varnex.lv2, stands beside its target
+#            in src/). `cpack -G DEB` makes the .deb.
 #   Windows: one flat folder (Varnex.dll, varnex.exe, vsthost.exe, README.txt, LICENSE.txt), as
 #            the ZIP a user unpacks; `cpack -G ZIP`.
-# A binding that builds an LV2 bundle adds the bundle's folder in the build tree to the global
-# property KV_LV2_BUNDLES; it is installed and packaged with the rest.
 
 # `cmake --install` and cpack install what was built; they never start a build of everything.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY TRUE)
@@ -20,10 +19,6 @@ else()
   include(GNUInstallDirs)
   install(TARGETS Varnex LIBRARY DESTINATION lib/vst)
   install(TARGETS ${KV_INSTALLED_TOOLS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  get_property(bundles GLOBAL PROPERTY KV_LV2_BUNDLES)
-  foreach(bundle ${bundles})
-    install(DIRECTORY ${bundle} DESTINATION lib/lv2 USE_SOURCE_PERMISSIONS)
-  endforeach()
   set(doc ${CMAKE_INSTALL_DATADIR}/doc/varnex)
   install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE DESTINATION ${doc})
 
@@ -84,6 +79,7 @@ triples the frequency of each band and mixes the harmonics onto the source
 at the levels set, which gives a bass presence on small speakers.
 
 The package holds the VST 2.4 plug-in for Linux hosts (in /usr/lib/vst),
+the LV2 plug-in with its editor (in /usr/lib/lv2),
 the stand-alone program varnex that runs it live on JACK with its editor,
 the command-line host vsthost that renders audio files through any VST 2.4
 plug-in and draws their spectra, and the framework's tools kvsh and piperun.")
