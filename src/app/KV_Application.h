@@ -2,6 +2,7 @@
 // the six parameters, and turns every parameter change into commands.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "app/KV_Apptpl.h"
@@ -78,6 +79,7 @@ class KV_Application : public KV_Apptpl {
   KV_error attachWindow(KV_Object* window) override;
   KV_error detachWindow() override;
   KV_error destroy() override;
+  void reset() override { resetPending.store(true, std::memory_order_release); }
 
   const KV_Apptpl_Identity& identity() const override;
   int32_t paramCount() const override { return PARAMS; }
@@ -102,6 +104,7 @@ class KV_Application : public KV_Apptpl {
   // The range of a real parameter: its knob's -mn and -mx.
   void rangeOf(int index, float& mn, float& mx) const;
 
+  std::atomic<bool> resetPending{false};  // a reset asked for and not yet done by runBlock
   int32_t width = 0, height = 0;
   int32_t blockLength = 0;
   int32_t sampleRate = 0;

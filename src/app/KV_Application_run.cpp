@@ -11,6 +11,8 @@ void KV_Application::runBlock(float** inputs, float** outputs, int32_t count) {
   KV_Buffer* in = static_cast<KV_Buffer*>(graph[BUF_I]);
   KV_Buffer* out = static_cast<KV_Buffer*>(graph[BUF_O]);
   if (!pipe || !in || !out || !inputs || !outputs || !inputs[0] || !outputs[0] || count <= 0) return;
+  if (resetPending.load(std::memory_order_relaxed) && resetPending.exchange(false, std::memory_order_acquire))
+    pipe->restart();
   const float* x = inputs[0];
   float* left = outputs[0];
   float* right = outputs[1];

@@ -46,6 +46,10 @@ class KV_Apptpl {
   virtual KV_error attachWindow(KV_Object* window) = 0;
   virtual KV_error detachWindow() = 0;
   virtual KV_error destroy() = 0;
+  // Returns the graph to the state of one freshly built at the current sample rate and parameter
+  // values (a host's resume). Any thread may ask; the thread that runs audio does it before its
+  // next block.
+  virtual void reset() = 0;
   // Whether the host is to save the state as one opaque block.
   virtual bool hasState() { return false; }
   virtual KV_value saveState() { return KV_value(KV_EMPTY.val, KV_EMPTY.type, KV_EMPTY.len); }

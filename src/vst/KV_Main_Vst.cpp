@@ -40,6 +40,13 @@ void KV_Main_Vst::setSampleRate(float rate) {
   app->setSampleRate(static_cast<int32_t>(rate));
 }
 
+// A host resumes before a render and expects it to start clean (Ardour does so before every
+// bounce): the graph starts over as a fresh instance's would.
+void KV_Main_Vst::resume() {
+  AudioEffectX::resume();
+  app->reset();
+}
+
 void KV_Main_Vst::setParameter(VstInt32 index, float value) { app->setNormalized(index, value); }
 
 float KV_Main_Vst::getParameter(VstInt32 index) { return app->getNormalized(index); }

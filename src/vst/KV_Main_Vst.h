@@ -18,6 +18,7 @@ class KV_Main_Vst : public AudioEffectX {
 
   void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
   void setSampleRate(float rate) override;
+  void resume() override;
 
   void setParameter(VstInt32 index, float value) override;
   float getParameter(VstInt32 index) override;

@@ -92,18 +92,19 @@ void KV_Effect_Zero::process() {
 }
 
 void KV_Effect_Copy::process() {
-  if (!input || !output || inStride < 1 || outStride < 1 || mode < 0 || mode >= KV_MODES) return;
+  const int32_t is = inStride, os = outStride, m = mode;
+  if (!input || !output || is < 1 || os < 1 || m < 0 || m >= KV_MODES) return;
   int32_t n = KV_lengthOf(input);
   int32_t outLength = KV_lengthOf(output);
   const int32_t* in = view(input);
   int32_t* out = view(output);
   if (!in || !out || n <= 0 || outLength <= 0) return;
-  if (in == out && mode == KV_MODE_SET) return;
+  if (in == out && m == KV_MODE_SET) return;
   // Only the samples that land inside the output are copied.
-  int32_t count = n / inStride;
-  int32_t fit = (outLength - 1) / outStride + 1;
+  int32_t count = n / is;
+  int32_t fit = (outLength - 1) / os + 1;
   if (count > fit) count = fit;
-  copyLoops[static_cast<size_t>(mode)](in, out, count, inStride, outStride);
+  copyLoops[static_cast<size_t>(m)](in, out, count, is, os);
 }
 
 void KV_Effect_Oper::process() {
@@ -124,7 +125,8 @@ void KV_Effect_Koef::process() {
   if (KV_lengthOf(output) < n) return;
   const int32_t* x = view(input);
   int32_t* out = view(output);
-  if (n > 0 && x && out) koefLoops[static_cast<size_t>(loop)](x, constant, out, n);
+  const int32_t k = constant;
+  if (n > 0 && x && out) koefLoops[static_cast<size_t>(loop)](x, k, out, n);
 }
 
 void KV_Effect_Koef::setFactor(long double k) {
@@ -140,14 +142,14 @@ void KV_Effect_Koef::setFactor(long double k) {
 namespace {
 
 // A stride below 1 (a float below 1 truncates to 0) would stand still or walk backwards: refused.
-template <int32_t KV_Effect_Copy::*Field>
+template <KV_Shared<int32_t> KV_Effect_Copy::*Field>
 KV_value strideOption(KV_Object* o, KV_value v) {
   auto* e = static_cast<KV_Effect_Copy*>(o);
   if (v.type == KV_INT || v.type == KV_FLOAT) {
     int32_t s = v.asTruncated();
     if (s >= 1) e->*Field = s;
   }
-  return KV_value::ofInt(e->*Field);
+  return KV_value::ofInt(static_cast<int32_t>(e->*Field));
 }
 
 // The operation word, tried from the last word of the list to the first; no match, no change.

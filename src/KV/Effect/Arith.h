@@ -38,8 +38,8 @@ struct KV_Effect_Zero : KV_Effect {
 struct KV_Effect_Copy : KV_Effect {
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
-  int32_t inStride = 1;   // every is-th input sample is read; never below 1
-  int32_t outStride = 1;  // every os-th output sample is written; never below 1
+  KV_Shared<int32_t> inStride{1};   // every is-th input sample is read; never below 1
+  KV_Shared<int32_t> outStride{1};  // every os-th output sample is written; never below 1
 
   void process() override;
 };
@@ -48,7 +48,7 @@ struct KV_Effect_Oper : KV_Effect {
   KV_Buffer* input1 = nullptr;
   KV_Buffer* input2 = nullptr;
   KV_Buffer* output = nullptr;
-  int32_t operation = KV_ARITH_ADD;
+  KV_Shared<int32_t> operation{KV_ARITH_ADD};
 
   void process() override;
 };
@@ -56,8 +56,8 @@ struct KV_Effect_Oper : KV_Effect {
 struct KV_Effect_Koef : KV_Effect {
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
-  int32_t operation = KV_ARITH_ADD;
-  int32_t constant = 0;  // K, raw sample units
+  KV_Shared<int32_t> operation{KV_ARITH_ADD};
+  KV_Shared<int32_t> constant{0};  // K, raw sample units
 
   void process() override;
 

@@ -77,9 +77,16 @@ void KV_Effect_Deline::reset() {
   if (ring) std::memset(ring, 0, sizeof(int32_t) * RING);
 }
 
+void KV_Effect_Deline::restart() {
+  reset();
+  ringPosition = 0;
+  KV_Effect::restart();
+}
+
 int32_t KV_Effect_Deline::delayOf(const Tap& tap) const {
-  long double d = tap.inSamples ? std::trunc(static_cast<long double>(tap.time))
-                                : std::trunc(static_cast<long double>(clock) * tap.time);
+  const float time = tap.time;
+  long double d = tap.inSamples ? std::trunc(static_cast<long double>(time))
+                                : std::trunc(static_cast<long double>(clock) * time);
   if (!(d >= 0.0L)) return 0;  // negative, or NaN
   if (d > MAX_DELAY) return MAX_DELAY;
   return static_cast<int32_t>(d);
@@ -120,11 +127,12 @@ void KV_Effect_Deline::process() {
   // The table holds this block's output addresses: it is built again before the next one.
   if (!ready) return;
   ready = false;
-  if (!input || mode < 0 || mode >= KV_MODES) return;
+  const int32_t m = mode;
+  if (!input || m < 0 || m >= KV_MODES) return;
   int32_t n = KV_lengthOf(input);
   const int32_t* in = view(input);
   if (n <= 0 || n != preparedLength || !in) return;
-  networkLoops[static_cast<size_t>(mode)](in, n, ring, ringPosition, table, tableLength);
+  networkLoops[static_cast<size_t>(m)](in, n, ring, ringPosition, table, tableLength);
 }
 
 Group* KV_Effect_Deline::addGroup() {
@@ -168,7 +176,7 @@ KV_Effect_Deline* D(KV_Object* o) { return static_cast<KV_Effect_Deline*>(o); }
 bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
 
 // trunc(v x unit) in extended precision, saturated to 32 bits; NaN gives nothing.
-bool scaled(const KV_value& v, long double unit, int32_t& out) {
+bool scaled(const KV_value& v, long double unit, KV_Shared<int32_t>& out) {
   long double x = static_cast<long double>(v.asNumber()) * unit;
   if (!(x == x)) return false;
   if (x >= 2147483647.0L) out = INT32_MAX;
@@ -212,12 +220,12 @@ KV_value delineGo(KV_Object* o, KV_value v) {
   return KV_value::ofObject(g->output);
 }
 
-template <int32_t Group::*Field>
+template <KV_Shared<int32_t> Group::*Field>
 KV_value groupLevel(KV_Object* o, KV_value v) {
   Group* g = D(o)->currentGroup;
   if (!g) return KV_value::ofInt(0);
   if (isNumber(v) && scaled(v, 8388607.0L, g->*Field)) D(o)->ready = false;
-  return KV_value::ofInt(g->*Field);
+  return KV_value::ofInt(static_cast<int32_t>(g->*Field));
 }
 
 KV_value delineGc(KV_Object* o, KV_value) {

@@ -10,16 +10,16 @@
 #include "KV/Effect/Effect.h"
 
 struct KV_Effect_Deline_Group_Delay {
-  int32_t amplitude = 0;     // 1.0 = 2147483647
-  float time = 0.0f;         // seconds, or samples when inSamples
-  bool inSamples = false;
+  KV_Shared<int32_t> amplitude{0};  // 1.0 = 2147483647
+  KV_Shared<float> time{0.0f};      // seconds, or samples when inSamples
+  KV_Shared<bool> inSamples{false};
   int32_t tableDelay = -1;   // where the last table build put this tap's delay and amplitude
   int32_t tableAmplitude = -1;
 };
 
 struct KV_Effect_Deline_Group {
-  int32_t feedback = 0;       // 1.0 = 8388607
-  int32_t gain = 8388607;     // 1.0 = 8388607
+  KV_Shared<int32_t> feedback{0};      // 1.0 = 8388607
+  KV_Shared<int32_t> gain{8388607};    // 1.0 = 8388607
   KV_Buffer* output = nullptr;
   std::vector<std::unique_ptr<KV_Effect_Deline_Group_Delay>> taps;
   KV_Effect_Deline_Group_Delay* currentTap = nullptr;
@@ -55,6 +55,8 @@ struct KV_Effect_Deline : KV_Effect {
   void prepare() override;
   void clockChanged() override { ready = false; }
   void reset() override;
+  // Clears the ring and puts its position back to the start.
+  void restart() override;
 
   // The delay in samples the table gets for a tap: clamped to 0 ... 65534.
   int32_t delayOf(const KV_Effect_Deline_Group_Delay& tap) const;

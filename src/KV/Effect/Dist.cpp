@@ -31,7 +31,7 @@ void limitLoop(T* fx) {
 template <class T>
 KV_value limitOption(KV_Object* o, KV_value v) {
   if (v.type == KV_INT || v.type == KV_FLOAT) as<T>(o)->limit = v.asTruncated();
-  return KV_value::ofInt(as<T>(o)->limit);
+  return KV_value::ofInt(static_cast<int32_t>(as<T>(o)->limit));
 }
 
 KV_Object* createGtzero() { return new (std::nothrow) KV_Effect_Gtzero; }
@@ -75,7 +75,7 @@ KV_value distK(KV_Object* o, KV_value v) {
 KV_value distL(KV_Object* o, KV_value v) {
   KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
   if (v.type == KV_INT || v.type == KV_FLOAT) d->flags = v.asTruncated();
-  return KV_value::ofInt(d->flags);
+  return KV_value::ofInt(static_cast<int32_t>(d->flags));
 }
 
 // (q * e) / (q + |e|), truncated toward zero, 0 for a zero divisor. Inside the ranges that
@@ -95,11 +95,14 @@ int64_t compress(int64_t q, int64_t e) {
 
 KV_Object* createAmpdet() { return new (std::nothrow) KV_Effect_Ampdet; }
 
-KV_value ampdetF(KV_Object* o, KV_value v, float KV_Effect_Ampdet::*f, int32_t KV_Effect_Ampdet::*c) {
+KV_value ampdetF(KV_Object* o, KV_value v, float KV_Effect_Ampdet::*f, KV_Shared<int32_t> KV_Effect_Ampdet::*c) {
   KV_Effect_Ampdet* a = as<KV_Effect_Ampdet>(o);
   if (v.type == KV_INT || v.type == KV_FLOAT) {
     a->*f = static_cast<float>(v.asNumber());
-    if (a->clock != 0) a->*c = a->coefficient(a->*f);
+    if (a->clock != 0) {
+      const int32_t k = a->coefficient(a->*f);
+      a->coefficientChange.write([&] { (a->*c).release(k); });
+    }
   }
   return KV_value::ofFloat(a->*f);
 }
@@ -143,19 +146,37 @@ void KV_Effect_Gtzero::process() { limitLoop<KV_Effect_Gtzero, true>(this); }
 void KV_Effect_Ltzero::process() { limitLoop<KV_Effect_Ltzero, false>(this); }
 
 void KV_Effect_Dist::computeLimits() {
-  L = KV_truncate32(static_cast<long double>(D) * (1.0L - static_cast<long double>(s)));
-  M = KV_saturate32((int64_t{D} - L) / 2);
+  const int32_t l = KV_truncate32(static_cast<long double>(D) * (1.0L - static_cast<long double>(s)));
+  const int32_t m = KV_saturate32((int64_t{D} - l) / 2);
+  limitsChange.write([&] {
+    L.release(l);
+    M.release(m);
+  });
 }
 
 void KV_Effect_Dist::computeRate() {
-  if (clock == 0) return;
-  C = KV_truncate32(static_cast<long double>(static_cast<double>(K) * 48000.0 / clock * 2147483647.0));
+  const int32_t clk = clock;
+  if (clk == 0) return;
+  C = KV_truncate32(static_cast<long double>(static_cast<double>(K) * 48000.0 / clk * 2147483647.0));
+}
+
+KV_Effect_Dist::Settings KV_Effect_Dist::settings() {
+  int32_t l = 0, m = 0;
+  if (limitsChange.read([&] {
+        l = L.acquire();
+        m = M.acquire();
+      })) {
+    usedL = l;
+    usedM = m;
+  }
+  return Settings{usedL, usedM, C, flags, shift};
 }
 
 // The clipper in 64-bit intermediates: inside the ranges the defaults produce it is the 32-bit
 // computation exactly; where 4 x M, q + |e| or 4 x y would leave 32 bits, the values saturate
 // instead of wrapping, so an overdriven clipper stays at its rail rather than flipping sign.
-int32_t KV_Effect_Dist::clip(int32_t x) {
+int32_t KV_Effect_Dist::clip(int32_t x, const Settings& set) {
+  const int32_t L = set.L, M = set.M, C = set.C, flags = set.flags, shift = set.shift;
   const int64_t v = ((int64_t{x >> 1}) - z) >> 1;  // within +-3 x 2^29
   const int64_t upper = L;
   int64_t lower = -int64_t{L};
@@ -184,7 +205,8 @@ void KV_Effect_Dist::process() {
   if (n <= 0 || !KV_holds(input, n) || !KV_holds(output, n)) return;
   const int32_t* in = view(input);
   int32_t* out = view(output);
-  for (int32_t i = 0; i < n; ++i) out[i] = clip(in[i]);
+  const Settings set = settings();
+  for (int32_t i = 0; i < n; ++i) out[i] = clip(in[i], set);
 }
 
 int32_t KV_Effect_Ampdet::coefficient(float f) const {
@@ -196,8 +218,11 @@ int32_t KV_Effect_Ampdet::coefficient(float f) const {
 
 void KV_Effect_Ampdet::clockChanged() {
   if (clock == 0) return;
-  c1 = coefficient(f1);
-  c2 = coefficient(f2);
+  const int32_t k1 = coefficient(f1), k2 = coefficient(f2);
+  coefficientChange.write([&] {
+    c1.release(k1);
+    c2.release(k2);
+  });
 }
 
 void KV_Effect_Ampdet::process() {
@@ -210,8 +235,17 @@ void KV_Effect_Ampdet::process() {
   const int32_t* in = view(input);
   int32_t* env = view(output);
   int32_t* rect = view(rectified);
-  int m = mode >= 0 && mode < KV_MODES ? mode : KV_MODE_SET;
-  e = ampdetLoops[op * KV_MODES + m](in, env, rect, n, e, c1, c2);
+  const int32_t mo = mode;
+  const int m = mo >= 0 && mo < KV_MODES ? mo : KV_MODE_SET;
+  int32_t k1 = 0, k2 = 0;
+  if (coefficientChange.read([&] {
+        k1 = c1.acquire();
+        k2 = c2.acquire();
+      })) {
+    used1 = k1;
+    used2 = k2;
+  }
+  e = ampdetLoops[op * KV_MODES + m](in, env, rect, n, e, used1, used2);
 }
 
 const KV_option KV_Effect_Gtzero_options[] = {

@@ -30,6 +30,12 @@ void KV_Effect::forget(const KV_Buffer* gone) {
     }
 }
 
+void KV_Effect::restart() {
+  ready = false;
+  previousOn = true;
+  blockOn = true;
+}
+
 int32_t KV_lengthOf(KV_Buffer* buffer) {
   if (!buffer) return 0;
   return KV_Buffer_l(buffer, KV_EMPTY).asInt();
@@ -96,7 +102,7 @@ KV_value effectMode(KV_Object* o, KV_value v) {
         break;
       }
   }
-  return KV_value::ofString(KV_modeWords[E(o)->mode]);
+  return KV_value::ofString(KV_modeWords[static_cast<int32_t>(E(o)->mode)]);
 }
 
 KV_value effectClock(KV_Object* o, KV_value v) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "KV/Effect/Shared.h"
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Live.h"
 
@@ -28,13 +29,16 @@ inline int32_t KV_combine(int32_t o, int32_t r) {
   return static_cast<int32_t>(out);
 }
 
+// The options a command may change while the pipe runs (mode, clock, on, and whatever clears
+// `ready`) are KV_Shared; the audio thread owns previousOn and blockOn.
 struct KV_Effect : KV_Object {
   KV_Chain_Item item{this};
-  bool ready = false;
-  int32_t mode = KV_MODE_SET;
-  int32_t clock = 0;
+  KV_Shared<bool> ready{false};
+  KV_Shared<int32_t> mode{KV_MODE_SET};
+  KV_Shared<int32_t> clock{0};
   bool previousOn = true;
-  bool on = true;
+  KV_Shared<bool> on{true};
+  bool blockOn = true;  // the on flag as the pipe took it for the current block
   KV_Soundpipe* pipe = nullptr;
 
   KV_Effect();
@@ -44,9 +48,12 @@ struct KV_Effect : KV_Object {
   virtual void prepare() { ready = true; }
   virtual void clockChanged() {}
   virtual void reset() {}
+  // Returns every memory of the effect to that of one just built, at its current clock and
+  // options: ready clear, no fade pending. Subclasses clear their own state and call this.
+  virtual void restart();
 
   // +1 just switched on, -1 just switched off, 0 steady.
-  int transition() const { return on == previousOn ? 0 : (on ? 1 : -1); }
+  int transition() const { return blockOn == previousOn ? 0 : (blockOn ? 1 : -1); }
 
   // The array this effect reads and writes for `buffer` in the current block; null for null.
   int32_t* view(KV_Buffer* buffer) const;

@@ -1,5 +1,6 @@
 #include "KV/Effect/Filter.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <new>
@@ -104,15 +105,17 @@ void KV_Effect_Onepole::recompute() {
   if (frequency == 0 || clock == 0) return;
   long double f = frequency;
   long double c = f * 4294967296.0L * PI / (f * PI + static_cast<long double>(clock) * 0.5L);
-  truncateInto(c, 0.0L, 4294967295.0L, coefficient);
+  uint32_t alpha;
+  if (truncateInto(c, 0.0L, 4294967295.0L, alpha)) coefficient = alpha;
 }
 
 void KV_Effect_Lopass::process() {
   const int32_t* in;
   int32_t* out;
   int32_t n;
-  if (!viewBlock(*this, input, output, in, out, n) || !validMode(mode)) return;
-  lopassLoops[static_cast<size_t>(mode)](in, out, n, state, coefficient);
+  const int32_t m = mode;
+  if (!viewBlock(*this, input, output, in, out, n) || !validMode(m)) return;
+  lopassLoops[static_cast<size_t>(m)](in, out, n, state, coefficient);
 }
 
 void KV_Effect_Hipass::process() {
@@ -139,9 +142,11 @@ void KV_Effect_Bapass::recompute() {
   if (truncateInto((2.0L * A + 1.0L) / (A + B) * 32768.0L * 65536.0L * 0.5L, lo, hi, n0) &&
       truncateInto(2.0L * A / (A + B) * 32768.0L * 65536.0L, lo, hi, n1) &&
       truncateInto(A / (A + B) * 32768.0L * 65536.0L, lo, hi, n2)) {
-    c0 = n0;
-    c1 = n1;
-    c2 = n2;
+    coefficientChange.write([&] {
+      c0.release(n0);
+      c1.release(n1);
+      c2.release(n2);
+    });
   }
 }
 
@@ -149,9 +154,17 @@ void KV_Effect_Bapass::process() {
   const int32_t* in;
   int32_t* out;
   int32_t n;
-  if (!viewBlock(*this, input, output, in, out, n) || !validMode(mode)) return;
-  BapassState s{c0, c1, c2, x1, x2, y1, y2};
-  bapassLoops[static_cast<size_t>(mode)](in, out, n, s);
+  const int32_t m = mode;
+  if (!viewBlock(*this, input, output, in, out, n) || !validMode(m)) return;
+  int32_t taken[3];
+  if (coefficientChange.read([&] {
+        taken[0] = c0.acquire();
+        taken[1] = c1.acquire();
+        taken[2] = c2.acquire();
+      }))
+    std::copy(taken, taken + 3, used);
+  BapassState s{used[0], used[1], used[2], x1, x2, y1, y2};
+  bapassLoops[static_cast<size_t>(m)](in, out, n, s);
   x1 = s.x1;
   x2 = s.x2;
   y1 = s.y1;

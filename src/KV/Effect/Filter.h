@@ -10,12 +10,16 @@
 struct KV_Effect_Onepole : KV_Effect {
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
-  int32_t frequency = 0;    // whole Hz
-  uint32_t coefficient = 0; // alpha x 2^32
-  int32_t state = 0;        // the low-pass value s
+  int32_t frequency = 0;                // whole Hz
+  KV_Shared<uint32_t> coefficient{0};  // alpha x 2^32
+  int32_t state = 0;                    // the low-pass value s
 
   void clockChanged() override { recompute(); }
   void reset() override { state = 0; }
+  void restart() override {
+    state = 0;
+    KV_Effect::restart();
+  }
 
   // alpha x 2^32 with alpha = 2 pi F / (2 pi F + clock); kept as it was unless F and the clock
   // are non-zero and the result is a 32-bit fraction.
@@ -43,17 +47,25 @@ struct KV_Effect_Bapass : KV_Effect {
   KV_Buffer* output = nullptr;
   float frequency = 0.0f;  // centre f, Hz
   float ratio = 0.0f;      // q: the band edges are f x q and f / q
-  int32_t c0 = 0, c1 = 0, c2 = 0;
+  KV_Shared<int32_t> c0{0}, c1{0}, c2{0};
+  KV_Sequence coefficientChange;  // c0, c1 and c2 change together
   int32_t x1 = 0, x2 = 0;
   int32_t y1 = 0, y2 = 0;
 
   void process() override;
   void clockChanged() override { recompute(); }
   void reset() override { x1 = x2 = y1 = y2 = 0; }
+  void restart() override {
+    reset();
+    KV_Effect::restart();
+  }
 
   // Kept as they were unless q is neither 0 nor 1, f and the clock are non-zero, and all three
   // coefficients fit in 32 bits.
   void recompute();
+
+ private:
+  int32_t used[3] = {0, 0, 0};  // the coefficients the blocks run with, taken whole from c0 … c2
 };
 
 KV_API extern const KV_option KV_Effect_Lopass_options[];

@@ -100,9 +100,16 @@ void KV_Fourier_Transform::setSize(int32_t size) {
   s = spectrum && ring && spectrum->main && ring->main ? size : -1;
 }
 
+void KV_Fourier_Transform::restart() {
+  if (ring) ring->clear();
+  if (spectrum) spectrum->clear();
+  KV_Effect::restart();
+}
+
 void KV_Fourier_Transform::forward(const int32_t* samples, int32_t n) {
   const int32_t N = points();
   const uint32_t mask = static_cast<uint32_t>(N - 1);
+  const bool windowed = window != 0;
   int32_t* r = ring->main;
   uint32_t pos = static_cast<uint32_t>(ring->position) & mask;
   for (int32_t i = 0; i < n; ++i) {
@@ -115,7 +122,7 @@ void KV_Fourier_Transform::forward(const int32_t* samples, int32_t n) {
   uint32_t k = 0;
   for (int32_t i = 0; i < N; ++i, k = KV_Fourier_nextReversed(k, static_cast<uint32_t>(N))) {
     double x = r[(pos + static_cast<uint32_t>(i)) & mask];
-    if (window) {
+    if (windowed) {
       double w = std::sin(PI * i / N);
       x *= w * w;
     }
@@ -139,7 +146,7 @@ void KV_Fourier_Transform::inverse(const int32_t* p) {
 void KV_Fourier_Transform::process() {
   const int32_t N = points();
   if (N == 0 || !spectrum || !spectrum->main || !ring || !ring->main || !input) return;
-  if (backward) {
+  if (static_cast<bool>(backward)) {
     if (!KV_holds(input, 2 * N)) return;
     inverse(view(input));
     return;
@@ -170,7 +177,7 @@ KV_value transformD(KV_Object* o, KV_value v) {
 KV_value transformWin(KV_Object* o, KV_value v) {
   if (isWord(v, "none")) F(o)->window = 0;
   else if (isWord(v, "sin")) F(o)->window = 1;
-  return KV_value::ofString(F(o)->window ? "sin" : "none");
+  return KV_value::ofString(static_cast<int32_t>(F(o)->window) ? "sin" : "none");
 }
 
 KV_value transformS(KV_Object* o, KV_value v) {

@@ -24,13 +24,15 @@ struct KV_Fourier_Transform : KV_Effect {
   KV_Buffer* ring = nullptr;      // owned: the last N input samples, position = write index
   KV_Buffer* spectrum = nullptr;  // owned: 2N samples, real at 2k, imaginary at 2k + 1
   int32_t s = -1;                 // no size until -s
-  bool backward = false;
-  int32_t window = 0;             // 0 none, 1 sin^2
+  KV_Shared<bool> backward{false};
+  KV_Shared<int32_t> window{0};   // 0 none, 1 sin^2
 
   KV_Fourier_Transform();
   ~KV_Fourier_Transform() override;
 
   void process() override;
+  // Clears the ring, its position and the spectrum.
+  void restart() override;
 
   int32_t points() const { return s < 0 ? 0 : int32_t{2} << s; }
   // Gives the transform N = 2^(s+1) points; sizes outside 0 ... 11 change nothing.

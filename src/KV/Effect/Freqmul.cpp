@@ -61,6 +61,13 @@ void KV_Effect_Tolvar::reset() {
   averageSlope = 0.0;
 }
 
+void KV_Effect_Tolvar::restart() {
+  reset();
+  writePos = readPos = periodStart = 0;
+  previous = -1;
+  KV_Effect::restart();
+}
+
 // q / count truncated toward zero, for |q| < 2^48 and 0 < count < 2^15. The double quotient is
 // correctly rounded, and a quotient that is not whole lies at least 1/count from the next whole
 // number while its rounding error stays below 2^-20, so truncating it gives exactly what the
@@ -133,13 +140,14 @@ void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
 void KV_Effect_Tolvar::process() {
   const Block b = blockOf(input, output);
   if (b.n <= 0) return;
-  const Settings set{k, rand, stab, static_cast<long double>(clock) * lagTime};
+  const int32_t clk = clock;
+  const Settings set{k, rand, stab, static_cast<long double>(clk) * lagTime};
   const int32_t* in = input->main;
   for (int32_t i = 0; i < b.n; ++i) take(in[i], set);
 
   const int32_t m = mode;
   const uint32_t step = set.k;
-  uint32_t index = (readPos - tolvarLag(clock, lagTime, step)) & MASK;
+  uint32_t index = (readPos - tolvarLag(clk, lagTime, step)) & MASK;
   int32_t* out = output->main;
   if (m == KV_MODE_SET) {
     for (int32_t i = 0; i < b.written; ++i) {
@@ -166,6 +174,13 @@ bool KV_Effect_Freqmul::fits(uint32_t candidateK) const {
   return static_cast<long double>(clock) * lagTime + n * candidateK < static_cast<long double>(RING);
 }
 
+void KV_Effect_Freqmul::restart() {
+  for (uint32_t i = 0; i < RING; ++i) ring[i] = 0;
+  writePos = readPos = periodStart = 0;
+  previous = -1;
+  KV_Effect::restart();
+}
+
 void KV_Effect_Freqmul::take(int32_t x, uint32_t factor) {
   const uint32_t h = (writePos + 1) & MASK;
   writePos = h;
@@ -190,7 +205,8 @@ void KV_Effect_Freqmul::process() {
   for (int32_t i = 0; i < b.n; ++i) take(in[i], step);
 
   // Every output sample is overwritten, whatever the mode.
-  uint32_t index = (readPos - freqmulLag(clock, lagTime, b.n, step)) & MASK;
+  const int32_t clk = clock;
+  uint32_t index = (readPos - freqmulLag(clk, lagTime, b.n, step)) & MASK;
   int32_t* out = output->main;
   for (int32_t i = 0; i < b.written; ++i) {
     out[i] = ring[index];
@@ -237,7 +253,7 @@ KV_value optK(KV_Object* o, KV_value v) {
     const int32_t wanted = v.asTruncated();
     if (wanted >= 1 && e->fits(static_cast<uint32_t>(wanted))) e->k = static_cast<uint32_t>(wanted);
   }
-  return KV_value::ofInt(static_cast<int32_t>(e->k));
+  return KV_value::ofInt(static_cast<int32_t>(static_cast<uint32_t>(e->k)));
 }
 
 KV_value tolvarRand(KV_Object* o, KV_value v) {

@@ -20,7 +20,7 @@ struct KV_Effect_Tolvar : KV_Effect {
 
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
-  uint32_t k = 2;
+  KV_Shared<uint32_t> k{2};
   float lagTime = KV_FREQMUL_LAG_TIME;
   uint32_t writePos = 0;
   uint32_t readPos = 0;
@@ -28,12 +28,14 @@ struct KV_Effect_Tolvar : KV_Effect {
   int32_t ring[RING] = {};
   int32_t previous = -1;
   double averageSlope = 0.0;
-  double rand = 0.6;  // lowest accepted ratio of a crossing's slope to the average
-  double stab = 0.7;  // weight of the old average when a slope is averaged in
+  KV_Shared<double> rand{0.6};  // lowest accepted ratio of a crossing's slope to the average
+  KV_Shared<double> stab{0.7};  // weight of the old average when a slope is averaged in
 
   void process() override;
   // Clears the ring and the average slope; the positions and the previous sample stay.
   void reset() override;
+  // Clears the ring, the average slope, the positions and the previous sample.
+  void restart() override;
 
   // The read lag of a block at the current clock and k, kept inside the ring.
   uint32_t lag() const;
@@ -57,7 +59,7 @@ struct KV_Effect_Freqmul : KV_Effect {
 
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
-  uint32_t k = 2;
+  KV_Shared<uint32_t> k{2};
   float lagTime = KV_FREQMUL_LAG_TIME;
   uint32_t writePos = 0;
   uint32_t readPos = 0;
@@ -66,6 +68,8 @@ struct KV_Effect_Freqmul : KV_Effect {
   int32_t previous = -1;
 
   void process() override;
+  // Clears the ring, the positions and the previous sample.
+  void restart() override;
 
   // The read lag of a block of n samples at the current clock and k, kept inside the ring.
   uint32_t lag(int32_t n) const;

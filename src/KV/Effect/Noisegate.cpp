@@ -1,6 +1,7 @@
 #include "KV/Effect/Noisegate.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <new>
 
 #include "KV/Effect/Deline.h"
@@ -169,6 +170,15 @@ KV_Buffer* KV_Fourier_Noisegate::output(KV_Buffer*& slot, bool& made) {
   }
   made = b != nullptr;
   return slot = b;
+}
+
+void KV_Fourier_Noisegate::restart() {
+  if (delayed) delayed->clear();
+  if (gain) gain->clear();
+  for (KV_Effect* e : std::initializer_list<KV_Effect*>{delay, analysis, delayedTransform, gainTransform, nearFilter,
+                                                        farFilter})
+    if (e) e->restart();
+  KV_Effect::restart();
 }
 
 void KV_Fourier_Noisegate::process() {

@@ -24,7 +24,7 @@ struct KV_Fourier_Noisegate : KV_Effect {
   KV_Fourier_Transform* nearFilter = nullptr;
   KV_Fourier_Transform* farFilter = nullptr;
   KV_Effect_Deline* delay = nullptr;
-  bool learn = false;
+  KV_Shared<bool> learn{false};
   bool made1 = false, made2 = false;  // the output was created here, on a query
 
   // The internal objects join no pipe: only the noise gate runs them.
@@ -32,6 +32,8 @@ struct KV_Fourier_Noisegate : KV_Effect {
   ~KV_Fourier_Noisegate() override;
 
   void process() override;
+  // Clears the delay, the transforms and the filters; the learned profile stays, as a setting.
+  void restart() override;
 
   // True when every owned object exists.
   bool complete() const;

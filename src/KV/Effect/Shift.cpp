@@ -74,8 +74,9 @@ void KV_Effect_Oversam::process() {
 
 void KV_Effect_Pitch::clockChanged() {
   // Without a usable rate the window stays as it was.
-  if (clock <= 0) return;
-  const long double p = static_cast<long double>(clock) * 8388608.0L * (1.0L / 48000.0L);
+  const int32_t clk = clock;
+  if (clk <= 0) return;
+  const long double p = static_cast<long double>(clk) * 8388608.0L * (1.0L / 48000.0L);
   window = p >= KV_SHIFT_MAX_WINDOW ? KV_SHIFT_MAX_WINDOW : (p < 1.0L ? 1 : static_cast<int32_t>(p));
 }
 
@@ -83,14 +84,22 @@ void KV_Effect_Pitch::reset() {
   for (int32_t i = 0; i < KV_SHIFT_RING; ++i) inputRing[i] = outputRing[i] = 0;
 }
 
-void KV_Effect_Pitch::advancePhase() {
+void KV_Effect_Pitch::restart() {
+  reset();
+  position = 0;
+  phase = 0;
+  KV_Effect::restart();
+}
+
+int32_t KV_Effect_Pitch::advancePhase(int32_t phase, int32_t speed, int32_t window) {
   phase = static_cast<int32_t>(static_cast<uint32_t>(phase) + static_cast<uint32_t>(speed));
   if (phase < 0) phase = static_cast<int32_t>(static_cast<uint32_t>(phase) + static_cast<uint32_t>(window));
   else if (static_cast<uint32_t>(phase) >= static_cast<uint32_t>(window))
     phase = static_cast<int32_t>(static_cast<uint32_t>(phase) - static_cast<uint32_t>(window));
+  return phase;
 }
 
-void KV_Effect_Pitch::weights(double& w1, double& w2) const {
+void KV_Effect_Pitch::weights(int32_t phase, int32_t window, double& w1, double& w2) {
   const double scale = PI / (2.0 * window);
   const double a = std::sin(phase * scale), b = std::sin((static_cast<double>(phase) + window) * scale);
   w1 = a * a;
@@ -102,16 +111,18 @@ void KV_Effect_Nshift::process() {
   if (n <= 0 || !KV_holds(input, n) || !KV_holds(output, n)) return;
   const int32_t* in = view(input);
   int32_t* out = view(output);
+  const int32_t sp = speed, win = window, start = phase;
+  int32_t ph = start;
   for (int32_t i = 0; i < n; ++i) {
     position = static_cast<int32_t>((static_cast<uint32_t>(position) - 1u) & RING_MASK);
     inputRing[position] = in[i];
-    advancePhase();
+    ph = advancePhase(ph, sp, win);
     double w1, w2;
-    weights(w1, w2);
-    const double v = tapNarrow(inputRing, position, phase) * w1 +
-                     tapNarrow(inputRing, position, int64_t{phase} + window) * w2;
+    weights(ph, win, w1, w2);
+    const double v = tapNarrow(inputRing, position, ph) * w1 + tapNarrow(inputRing, position, int64_t{ph} + win) * w2;
     out[i] = KV_truncate32(v);
   }
+  phase.replace(start, ph);
 }
 
 void KV_Effect_Shift::process() {
@@ -119,16 +130,18 @@ void KV_Effect_Shift::process() {
   if (n <= 0 || !KV_holds(input, n) || !KV_holds(output, n)) return;
   const int32_t* in = view(input);
   int32_t* out = view(output);
+  const int32_t sp = speed, win = window, start = phase;
+  int32_t ph = start;
   // The speed is below 16384 (refused otherwise), so the pitch factor is at least 2^-14.
-  const int32_t v = speed < KV_SHIFT_UNIT ? speed : KV_SHIFT_UNIT - 1;
-  const int64_t lag = static_cast<int64_t>(window / (1.0 - v * (1.0 / KV_SHIFT_UNIT)));
+  const int32_t v = sp < KV_SHIFT_UNIT ? sp : KV_SHIFT_UNIT - 1;
+  const int64_t lag = static_cast<int64_t>(win / (1.0 - v * (1.0 / KV_SHIFT_UNIT)));
   for (int32_t i = 0; i < n; ++i) {
     position = static_cast<int32_t>((static_cast<uint32_t>(position) - 1u) & RING_MASK);
     inputRing[position] = in[i];
-    advancePhase();
+    ph = advancePhase(ph, sp, win);
     double w1, w2;
-    weights(w1, w2);
-    double y = tapWide(inputRing, position, phase) * w1 + tapWide(inputRing, position, int64_t{phase} + window) * w2;
+    weights(ph, win, w1, w2);
+    double y = tapWide(inputRing, position, ph) * w1 + tapWide(inputRing, position, int64_t{ph} + win) * w2;
     double ratio, gain;
     if (w1 < w2) {
       ratio = w1 / w2;
@@ -142,6 +155,7 @@ void KV_Effect_Shift::process() {
     outputRing[position] = r;
     out[i] = r;
   }
+  phase.replace(start, ph);
 }
 
 namespace {
@@ -157,12 +171,12 @@ KV_value oversamK(KV_Object* o, KV_value v) {
 
 KV_value pitchS(KV_Object* o, KV_value v) {
   if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Pitch>(o)->setSpeed(v.asTruncated());
-  return KV_value::ofInt(as<KV_Effect_Pitch>(o)->speed);
+  return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->speed));
 }
 
 KV_value pitchP(KV_Object* o, KV_value v) {
   if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Pitch>(o)->phase = v.asTruncated();
-  return KV_value::ofInt(as<KV_Effect_Pitch>(o)->phase);
+  return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->phase));
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ struct KV_Effect_Oversam : KV_Effect {
 
   void process() override;
   void reset() override { y0 = y1 = y2 = t1 = t2 = 0; }
+  void restart() override {
+    reset();
+    KV_Effect::restart();
+  }
 };
 
 constexpr int32_t KV_SHIFT_RING = 8192;
@@ -27,11 +31,11 @@ struct KV_Effect_Pitch : KV_Effect {
   KV_Buffer* input = nullptr;
   KV_Buffer* output = nullptr;
   int32_t position = 0;            // ring slot of the newest input sample
-  int32_t phase = 0;               // delay of the first tap
+  KV_Shared<int32_t> phase{0};     // delay of the first tap; the audio thread's, and option p's
   int32_t inputRing[KV_SHIFT_RING] = {};
   int32_t outputRing[KV_SHIFT_RING] = {};  // Shift only
-  int32_t speed = 0;               // phase change per sample; pitch x (1 - speed / 16384)
-  int32_t window = 8388608;        // sweep length P: 512 samples at 48000 Hz
+  KV_Shared<int32_t> speed{0};       // phase change per sample; pitch x (1 - speed / 16384)
+  KV_Shared<int32_t> window{8388608};  // sweep length P: 512 samples at 48000 Hz
 
   void clockChanged() override;
   void reset() override;
@@ -41,10 +45,13 @@ struct KV_Effect_Pitch : KV_Effect {
   void setSpeed(int32_t s) {
     if (s < KV_SHIFT_UNIT) speed = s;
   }
+  void restart() override;
   // Moves the phase by the speed and folds it back by one window.
-  void advancePhase();
+  void advancePhase() { phase = advancePhase(phase, speed, window); }
+  static int32_t advancePhase(int32_t phase, int32_t speed, int32_t window);
   // The two crossfade weights, sin^2 of the phase and of the phase plus a window.
-  void weights(double& w1, double& w2) const;
+  void weights(double& w1, double& w2) const { weights(phase, window, w1, w2); }
+  static void weights(int32_t phase, int32_t window, double& w1, double& w2);
 };
 
 struct KV_Effect_Nshift : KV_Effect_Pitch {

@@ -27,7 +27,7 @@ KV_Buffer::~KV_Buffer() {
 
 int32_t KV_Buffer::length() const {
   if (lengthSetting != -1) return lengthSetting;
-  int32_t n = pipe ? pipe->blockLength : 0;
+  int32_t n = pipe ? static_cast<int32_t>(pipe->blockLength) : 0;
   // A block longer than the arrays would run past them: the effects see only what exists.
   if (n > count) n = count;
   return n < 0 ? 0 : n;
@@ -42,7 +42,7 @@ void KV_Buffer::setLength(int32_t setting) {
   int32_t n = setting;
   if (setting == -1) {
     pipe = KV_currentpipe;
-    n = pipe ? pipe->blockLength : 0;
+    n = pipe ? static_cast<int32_t>(pipe->blockLength) : 0;
   }
   if (n > 0) main = new (std::nothrow) int32_t[2 * static_cast<size_t>(n)];
   if (!main) {
@@ -55,6 +55,12 @@ void KV_Buffer::setLength(int32_t setting) {
   count = n;
   position %= count;
   std::memset(main, 0, sizeof(int32_t) * 2 * static_cast<size_t>(n));
+}
+
+void KV_Buffer::clear() {
+  if (main) std::memset(main, 0, sizeof(int32_t) * 2 * static_cast<size_t>(count));
+  position = 0;
+  viewState = 0;
 }
 
 int32_t KV_Buffer::firstBeyondLimit() const {
@@ -96,7 +102,7 @@ KV_Object* createPipe() {
 
 KV_value pipeBl(KV_Object* o, KV_value v) {
   if (v.type == KV_INT || v.type == KV_FLOAT) S(o)->blockLength = v.asTruncated();
-  return KV_value::ofInt(S(o)->blockLength);
+  return KV_value::ofInt(static_cast<int32_t>(S(o)->blockLength));
 }
 
 // Only an effect of this pipe, or null: anything else would be dereferenced by the next effect
@@ -156,7 +162,8 @@ KV_Soundpipe::~KV_Soundpipe() {
 int KV_Soundpipe::process() {
   KV_forEach<KV_Buffer>(buffers, [](KV_Buffer* b) { b->viewState = 0; });
   KV_forEach<KV_Effect>(effects, [](KV_Effect* e) {
-    bool on = e->on;
+    const bool on = e->on;
+    e->blockOn = on;
     if (on || e->previousOn) {
       if (!e->ready) e->prepare();
       if (e->ready) e->process();
@@ -174,6 +181,11 @@ void KV_Soundpipe::reset() {
     if (b->main) std::memset(b->main, 0, sizeof(int32_t) * static_cast<size_t>(b->count));
   });
   KV_forEach<KV_Effect>(effects, [](KV_Effect* e) { e->reset(); });
+}
+
+void KV_Soundpipe::restart() {
+  KV_forEach<KV_Buffer>(buffers, [](KV_Buffer* b) { b->clear(); });
+  KV_forEach<KV_Effect>(effects, [](KV_Effect* e) { e->restart(); });
 }
 
 KV_Buffer* KV_Soundpipe::bufferBeyondLimit() const {

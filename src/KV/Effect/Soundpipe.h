@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "KV/Effect/Shared.h"
 #include "KV/KV.h"
 
 struct KV_Soundpipe;
@@ -44,12 +45,15 @@ struct KV_Buffer : KV_Object {
   // The number of samples of the current block.
   int32_t length() const;
   void setLength(int32_t setting);
+  // Zeroes both arrays and the position, as a new buffer of this length has them.
+  void clear();
   // The first sample whose magnitude exceeds the limit, or -1.
   int32_t firstBeyondLimit() const;
 };
 
 struct KV_Soundpipe : KV_Object {
-  int32_t blockLength = 0;
+  // Set by whoever runs the pipe, between its blocks; other threads may read it.
+  KV_Shared<int32_t> blockLength{0};
   KV_Chain effects;
   KV_Effect* insertionPoint = nullptr;
   KV_Chain buffers;
@@ -60,6 +64,10 @@ struct KV_Soundpipe : KV_Object {
   KV_API int process();
   // Zeroes every buffer and resets every effect.
   void reset();
+  // Returns the whole graph to the state of one just built, at the current clock and options:
+  // both arrays and the position of every buffer zeroed, every effect restarted. Runs on the
+  // thread that runs the pipe, between blocks.
+  void restart();
   // The first buffer (in chain order) holding a sample beyond its limit, or null: the
   // diagnosis of a block gone wrong.
   KV_Buffer* bufferBeyondLimit() const;

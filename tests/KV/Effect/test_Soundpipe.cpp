@@ -1,6 +1,10 @@
 // Buffers, the sound pipe and the effect base with its fades.
 #include "EffectTest.h"
 
+#include <cmath>
+
+#include "KV/Effect/Fourier.h"
+
 namespace {
 
 // An effect that writes a constant through its view, counting the pipe's calls.
@@ -224,6 +228,74 @@ TEST_F(Soundpipe, SharedShadowAndDeletion) {
   objects.remove(e1);
   EXPECT_EQ(run("%o -delete", e1), KV_OK);
   EXPECT_EQ(p->effects.count, 1);
+}
+
+// A graph of every stateful effect family, each from one input to an output of its own.
+class Restart : public EffectTest {
+ protected:
+  struct Graph {
+    KV_Soundpipe* pipe;
+    KV_Buffer* in;
+    std::vector<KV_Buffer*> outs;
+    KV_Effect* lopass;
+  };
+
+  Graph build() {
+    Graph g{makePipe(64), makeBuffer("in"), {}, nullptr};
+    static const char* const scripts[] = {
+        "KV_Effect_Lopass -i %o -o %o -clock 44100 -f 500",
+        "KV_Effect_Bapass -i %o -o %o -clock 44100 -f 1000 -q 0.5",
+        "KV_Effect_Tolvar -i %o -o %o -clock 44100",
+        "KV_Effect_Freqmul -i %o -o %o -clock 44100 -k 3",
+        "KV_Effect_Deline -i %o -g % -go %o -d % -da 1 -dt 100",
+        "KV_Effect_Dist -i %o -o %o -clock 44100 -k 0.01",
+        "KV_Effect_Ampdet -i %o -o %o -clock 44100 -f1 1000 -f2 10",
+        "KV_Effect_Shift -i %o -o %o -s 3000",
+        "KV_Effect_Nshift -i %o -o %o -s -1000",
+    };
+    for (const char* script : scripts) {
+      g.outs.push_back(makeBuffer("out"));
+      KV_Effect* e = make<KV_Effect>(script, g.in, g.outs.back());
+      if (!g.lopass) g.lopass = e;
+    }
+    auto* transform = make<KV_Fourier_Transform>("KV_Fourier_Transform -s 3 -d forward -i %o", g.in);
+    g.outs.push_back(transform->spectrum);
+    // A reader of the low-pass's output, where its fades are merged.
+    g.outs.push_back(makeBuffer("copy"));
+    make("KV_Effect_Copy -i %o -o %o", g.outs.front(), g.outs.back());
+    return g;
+  }
+
+  // Blocks of a bass tone with a little noise; `seed` makes each signal its own.
+  static std::vector<std::vector<int32_t>> feed(Graph& g, uint32_t seed, int blocks) {
+    std::vector<std::vector<int32_t>> result;
+    for (int b = 0; b < blocks; ++b) {
+      for (int32_t i = 0; i < 64; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        double t = (b * 64 + i) / 44100.0;
+        g.in->main[i] = static_cast<int32_t>(std::sin(t * 2 * 3.14159265 * 110) * (1 << 29)) + static_cast<int32_t>(seed >> 12);
+      }
+      g.pipe->process();
+      for (KV_Buffer* out : g.outs) result.push_back(contents(out, out->count));
+    }
+    return result;
+  }
+};
+
+// After a restart the graph gives what a fresh one gives, an effect switched off included.
+TEST_F(Restart, GivesAFreshGraphsOutput) {
+  Graph used = build();
+  feed(used, 1, 1100);  // long enough to fill every ring
+  ASSERT_EQ(run("%o -on 0", used.lopass), KV_OK);
+  feed(used, 3, 2);
+  used.pipe->restart();
+  const auto afterRestart = feed(used, 2, 6);
+
+  Graph fresh = build();
+  ASSERT_EQ(run("%o -on 0", fresh.lopass), KV_OK);
+  const auto expected = feed(fresh, 2, 6);
+  ASSERT_EQ(afterRestart.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(afterRestart[i], expected[i]) << "block " << i / 11 << " output " << i % 11;
 }
 
 }  // namespace
