@@ -353,4 +353,41 @@ TEST(Audio, ParameterChangesFromTwoThreadsAtOnce) {
   EXPECT_EQ(call(fx, effClose), 1);
 }
 
+// Resume starts the graph over: a render after it is a fresh instance's, whatever ran before.
+TEST(Audio, ResumeStartsLikeAFreshInstance) {
+  Wav in = signal(20000, 44100, 0.7f);
+  std::vector<float> fresh = mono(run(in, 512));
+  AEffect* fx = openVarnex();
+  ASSERT_NE(fx, nullptr);
+  std::vector<float> first = mono(render(fx, in, 512, false));
+  render(fx, signal(7000, 44100, -0.9f), 300, false);  // another signal, other blocks
+  std::vector<float> again = mono(render(fx, in, 512, false));
+  call(fx, effClose);
+  ASSERT_EQ(fresh.size(), in.frames());
+  EXPECT_EQ(first, fresh);
+  EXPECT_EQ(again, fresh);
+}
+
+// Ardour's order before a bounce: the engine has run silence through the plug-in for a number of
+// cycles that depends on timing, then suspends, enlarges the block and resumes.
+TEST(Audio, BounceAfterAnyNumberOfSilentCyclesIsTheFreshRender) {
+  Wav in = signal(20000, 44100, 0.7f);
+  std::vector<float> fresh = mono(run(in, 8192));
+  ASSERT_EQ(fresh.size(), in.frames());
+  std::vector<float> silence(1024, 0.0f), l(1024), r(1024);
+  float* inputs[1] = {silence.data()};
+  float* outputs[2] = {l.data(), r.data()};
+  for (int cycles : {0, 1, 47}) {
+    AEffect* fx = openVarnex();
+    ASSERT_NE(fx, nullptr);
+    call(fx, effSetSampleRate, 0, 0, nullptr, 44100.0f);
+    call(fx, effSetBlockSize, 0, 1024);
+    call(fx, effMainsChanged, 0, 1);
+    for (int i = 0; i < cycles; ++i) fx->processReplacing(fx, inputs, outputs, 1024);
+    call(fx, effMainsChanged, 0, 0);
+    EXPECT_EQ(mono(render(fx, in, 8192, false)), fresh) << cycles << " silent cycles";
+    call(fx, effClose);
+  }
+}
+
 }  // namespace
