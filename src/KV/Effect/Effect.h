@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "KV/Effect/Shared.h"
+#include "KV/Shared.h"
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Live.h"
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "KV/Effect/Shared.h"
+#include "KV/Shared.h"
 #include "KV/KV.h"
 
 struct KV_Soundpipe;

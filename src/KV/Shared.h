@@ -1,6 +1,6 @@
-// Option fields that commands write while the audio thread runs the pipe. Commands run one at a
-// time (under the command lock); the audio thread only reads these fields, once per block, into
-// locals, and takes no lock.
+// Fields that commands write while another thread reads them: the audio thread running the pipe,
+// or a window's thread painting. Commands run one at a time (under the command lock); the reader
+// takes no lock and reads each field once per block or per painting, into locals.
 #pragma once
 
 #include <atomic>
