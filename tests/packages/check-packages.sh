@@ -49,7 +49,8 @@ else
     || { echo "$out"; fail "the unpacked vsthost did not render through the unpacked plug-in"; }
   for t in "${tools[@]}"; do
     "$work/root/usr/bin/$t" --version | grep -q "^$t " || fail "the unpacked $t does not answer --version"
-    man -l "$work/root/usr/share/man/man1/$t.1.gz" 2>&1 >/dev/null | grep . && fail "the manual page of $t has warnings"
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$work/root/usr/share/man/man1/$t.1.gz" 2>&1 >/dev/null | grep . \
+      && fail "the manual page of $t has warnings"
   done
 fi
 
