@@ -78,7 +78,7 @@ TEST(Lv2Bundle, Lv2applyRendersWhatTheVstPluginRenders) {
   const std::string inPath = "lv2_in.wav", outPath = "lv2_out.wav";
   ASSERT_TRUE(wavWrite(inPath, in, false, error)) << error;
   std::remove(outPath.c_str());
-  Shell r = shell(kLv2Path + "lv2apply -i " + inPath + " -o " + outPath + controls + " " + KV_Lv2::pluginUri());
+  Shell r = shell(KV_HOST_ENV + kLv2Path + "lv2apply -i " + inPath + " -o " + outPath + controls + " " + KV_Lv2::pluginUri());
   ASSERT_EQ(r.status, 0) << r.output;
   Wav lv2;
   ASSERT_TRUE(wavRead(outPath, lv2, error)) << error;
