@@ -27,7 +27,6 @@ constexpr uint32_t channelMask(int32_t ch) { return ~(0xFFu << (8 * ch) | 0xFF00
 }  // namespace
 
 KV_Wid_Pal_Line::KV_Wid_Pal_Line() {
-  std::memset(static_cast<void*>(this), 0, sizeof *this);
   for (Box& b : boxes) b = Box{INT32_MAX, INT32_MAX, 0, 0};
   KV_liveEnter(this, KV_LIVE_LINE);
 }

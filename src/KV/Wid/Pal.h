@@ -31,19 +31,19 @@ struct KV_Wid_Pal_Line {
   };
   static constexpr int32_t BOXES = 256;  // one per value of a channel byte
 
-  uint32_t background;  // unlit segments (-bg)
-  uint32_t key;         // marks meter pixels (-cg); -ch clears its channel and alpha bytes
-  uint32_t lit;         // lit segments below the threshold (-fg)
-  uint32_t high;        // lit segments at or above the threshold (-rg)
-  int32_t channel;      // the byte holding the segment index: 0 blue, 1 green, 2 red (-ch)
-  float level;          // the level now shown, 0 ... 1
-  float threshold;      // relative segment position from which `high` is used (-rl)
-  int32_t minimum;      // lowest segment index (-mn)
-  int32_t maximum;      // highest segment index (-mx)
-  uint8_t scanned;      // the boxes have been computed
+  uint32_t background = 0;  // unlit segments (-bg)
+  uint32_t key = 0;         // marks meter pixels (-cg); -ch clears its channel and alpha bytes
+  uint32_t lit = 0;         // lit segments below the threshold (-fg)
+  uint32_t high = 0;        // lit segments at or above the threshold (-rg)
+  int32_t channel = 0;      // the byte holding the segment index: 0 blue, 1 green, 2 red (-ch)
+  float level = 0;          // the level now shown, 0 ... 1
+  float threshold = 0;      // relative segment position from which `high` is used (-rl)
+  int32_t minimum = 0;      // lowest segment index (-mn)
+  int32_t maximum = 0;      // highest segment index (-mx)
+  uint8_t scanned = 0;      // the boxes have been computed
   Box boxes[BOXES];     // per segment index; empty as (INT32_MAX, INT32_MAX, 0, 0)
 
-  // Every byte 0, then every box empty.
+  // Every field 0 and every box empty.
   KV_Wid_Pal_Line();
   ~KV_Wid_Pal_Line();
 
