@@ -5,11 +5,13 @@
 #include "KV/Spcpp.h"
 
 namespace {
+// clang-format off
 const KV_Apptpl_Identity kIdentity = {
     "Varnex", "https://www.varnex-audio.example",
     0x39373634,  // the bytes "4679" in memory order
     1000, 1, 2,
 };
+// clang-format on
 }  // namespace
 
 KV_Application::KV_Application() {
@@ -56,8 +58,8 @@ KV_error KV_Application::buildGraph() {
   step(spcpp(KV_CMD("KV_Buffer -t %o"), &g[BUF_V], "buf_v"));
   step(spcpp(KV_CMD("KV_Effect_Copy -i %o -o %o"), &g[FX_INPUT_COPY], g[BUF_I], g[BUF_O]));
   step(spcpp(KV_CMD("KV_Effect_Koef -i %o -o %o -oper mul"), &g[FX_SOURCE_GAIN], g[BUF_O], g[BUF_O]));
-  step(spcpp(KV_CMD("KV_Effect_Deline -i %o -g % -go %o -d % -da 1 -dt 0.02"), &g[FX_SOURCE_DELAY], g[BUF_O],
-             g[BUF_O]));
+  step(
+      spcpp(KV_CMD("KV_Effect_Deline -i %o -g % -go %o -d % -da 1 -dt 0.02"), &g[FX_SOURCE_DELAY], g[BUF_O], g[BUF_O]));
   step(spcpp(KV_CMD("KV_Buffer -t %o"), &g[BUF_T], "buf_t"));
   step(spcpp(KV_CMD("KV_Buffer -t %o"), &g[BUF_X2], "buf_x2"));
   step(spcpp(KV_CMD("KV_Buffer -t %o"), &g[BUF_X3], "buf_x3"));
@@ -80,6 +82,7 @@ KV_error KV_Application::buildGraph() {
 }
 
 // The effects in the order the pipe runs them (their creation order).
+// clang-format off
 static constexpr int runOrder[] = {
     KV_Application::FX_INPUT_COPY, KV_Application::FX_SOURCE_GAIN, KV_Application::FX_SOURCE_DELAY,
     KV_Application::FX_HIPASS,
@@ -89,6 +92,7 @@ static constexpr int runOrder[] = {
     KV_Application::FX_LOPASS4,    KV_Application::FX_REMOVE4,     KV_Application::FX_MUL2_4, KV_Application::FX_MUL3_4,
     KV_Application::FX_X2_GAIN,    KV_Application::FX_X3_GAIN,     KV_Application::FX_OUTPUT_COPY,
 };
+// clang-format on
 
 void KV_Application::sendClock() {
   for (int slot : runOrder)

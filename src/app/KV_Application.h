@@ -13,6 +13,7 @@ constexpr int32_t KV_SWITCH = 6;
 class KV_Application : public KV_Apptpl {
  public:
   // Graph slots: the pipe, six buffers, 23 effects (effect e, 1 … 23, is at slot 6 + e).
+  // clang-format off
   enum Graph : int {
     PIPE, BUF_I, BUF_V, BUF_T, BUF_X2, BUF_X3, BUF_O,
     FX_INPUT_COPY, FX_HIPASS,
@@ -23,6 +24,7 @@ class KV_Application : public KV_Apptpl {
     FX_SOURCE_DELAY, FX_SOURCE_GAIN, FX_X2_GAIN, FX_X3_GAIN, FX_OUTPUT_COPY,
     GRAPH_SLOTS
   };
+  // clang-format on
   static constexpr int WIDGET_SLOTS = 32;
   static constexpr int PARAMS = 6;
 
@@ -34,12 +36,12 @@ class KV_Application : public KV_Apptpl {
     const char* second;  // the second state name of a switch, else null
     int32_t type;        // KV_FLOAT or KV_SWITCH
     float initial;
-    float mn, mx;        // a knob's -mn and -mx: the plain values at host values 0 and 1
-    int widget;          // widget slot (1 … 32) of its knob or button
+    float mn, mx;                 // a knob's -mn and -mx: the plain values at host values 0 and 1
+    int widget;                   // widget slot (1 … 32) of its knob or button
     int enableFirst, enableLast;  // widget slots a switch enables and disables; 0 for none
-    const char* effectClass;  // the class of the effects it drives, and their option word
+    const char* effectClass;      // the class of the effects it drives, and their option word
     const char* option;
-    const int* effects;   // graph slots of those effects, in the order they receive it
+    const int* effects;  // graph slots of those effects, in the order they receive it
     int effectCount;
   };
   static const ParamRow paramTable[PARAMS];

@@ -50,12 +50,9 @@ void KV_Application::paramDisplay(int32_t index, char* out, size_t size) {
   if (!p) return;
   const char* space = p->label ? " " : "";
   const char* label = p->label ? p->label : "";
-  if (p->type == KV_FLOAT)
-    std::snprintf(out, size, "%f%s%s", static_cast<double>(p->asFloat()), space, label);
-  else if (p->type == KV_INT)
-    std::snprintf(out, size, "%d%s%s", p->asInt(), space, label);
-  else if (p->type == KV_SWITCH)
-    std::snprintf(out, size, "%s", p->asInt() ? p->firstState() : p->secondState());
+  if (p->type == KV_FLOAT) std::snprintf(out, size, "%f%s%s", static_cast<double>(p->asFloat()), space, label);
+  else if (p->type == KV_INT) std::snprintf(out, size, "%d%s%s", p->asInt(), space, label);
+  else if (p->type == KV_SWITCH) std::snprintf(out, size, "%s", p->asInt() ? p->firstState() : p->secondState());
 }
 
 void KV_Application::setNormalized(int32_t index, float value) {
@@ -64,7 +61,8 @@ void KV_Application::setNormalized(int32_t index, float value) {
   if (p->type == KV_FLOAT) {
     float mn, mx;
     rangeOf(index, mn, mx);
-    long double v = static_cast<long double>(mn) + static_cast<long double>(value) * (static_cast<long double>(mx) - mn);
+    long double v =
+        static_cast<long double>(mn) + static_cast<long double>(value) * (static_cast<long double>(mx) - mn);
     p->val = KV_value::ofFloat(static_cast<float>(v)).val;
   } else if (p->type == KV_SWITCH) {
     p->val = value > 0.5f ? 1 : 0;
@@ -86,7 +84,8 @@ float KV_Application::getNormalized(int32_t index) {
   }
   if (p->type == KV_SWITCH) return p->asInt() ? 1.0f : 0.0f;
   if (p->type == KV_INT)
-    return static_cast<float>((static_cast<double>(p->asInt()) - p->min + 0.5) / (static_cast<double>(p->max) - p->min + 1));
+    return static_cast<float>((static_cast<double>(p->asInt()) - p->min + 0.5) /
+                              (static_cast<double>(p->max) - p->min + 1));
   return 0.0f;
 }
 
@@ -94,7 +93,8 @@ bool KV_Application::store(Param* p, float value) {
   if (!std::isfinite(value)) return false;
   if (p->type == KV_FLOAT) p->val = KV_value::ofFloat(value).val;
   else if (p->type == KV_SWITCH) p->val = value > 0.5f ? 1 : 0;
-  else if (p->type == KV_INT) p->val = value <= p->min ? p->min : value >= p->max ? p->max : static_cast<int32_t>(value);
+  else if (p->type == KV_INT)
+    p->val = value <= p->min ? p->min : value >= p->max ? p->max : static_cast<int32_t>(value);
   return true;
 }
 

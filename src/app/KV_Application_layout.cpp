@@ -26,8 +26,8 @@ KV_error KV_Application::buildLayout() {
   // The knob of parameter i: its slot and range from the parameter's row.
   auto knob = [&](int i, int32_t l, int32_t t) {
     const ParamRow& r = paramTable[i];
-    step(spcpp(KV_CMD("KV_Wid_Knob -w 32 -h 32 -l %i -t %i -res knob -mn %f -mx %f -var %o -dat %o"), s(r.widget), l,
-               t, static_cast<double>(r.mn), static_cast<double>(r.mx), params[i], this));
+    step(spcpp(KV_CMD("KV_Wid_Knob -w 32 -h 32 -l %i -t %i -res knob -mn %f -mx %f -var %o -dat %o"), s(r.widget), l, t,
+               static_cast<double>(r.mn), static_cast<double>(r.mx), params[i], this));
   };
   const int32_t W = width, H = height;
   piece(1, W, H, 0, 0, "bgnd");

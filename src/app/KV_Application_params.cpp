@@ -10,12 +10,14 @@ namespace {
 using A = KV_Application;
 
 // Effects 2 … 22: the whole multiplier path, from the high-pass filter to the 3x level gain.
+// clang-format off
 constexpr int kPath[] = {
     A::FX_HIPASS,  A::FX_LOPASS1, A::FX_LOPASS2, A::FX_LOPASS3, A::FX_LOPASS4, A::FX_REMOVE1, A::FX_REMOVE2,
     A::FX_REMOVE3, A::FX_REMOVE4, A::FX_MUL2_1,  A::FX_MUL2_2,  A::FX_MUL2_3,  A::FX_MUL2_4,  A::FX_MUL3_1,
     A::FX_MUL3_2,  A::FX_MUL3_3,  A::FX_MUL3_4,  A::FX_SOURCE_DELAY, A::FX_SOURCE_GAIN, A::FX_X2_GAIN,
     A::FX_X3_GAIN,
 };
+// clang-format on
 // The 2x and the 3x multiplier of every band, band by band.
 constexpr int kMultipliers[] = {
     A::FX_MUL2_1, A::FX_MUL3_1, A::FX_MUL2_2, A::FX_MUL3_2, A::FX_MUL2_3, A::FX_MUL3_3, A::FX_MUL2_4, A::FX_MUL3_4,
@@ -34,6 +36,7 @@ const char* const kTolvar = "KV_Effect_Tolvar";
 const char* const kOf = "of all";
 }  // namespace
 
+// clang-format off
 const KV_Application::ParamRow KV_Application::paramTable[PARAMS] = {
     // name, symbol, label, second, type, initial, mn, mx, widget, enabled slots, effects' class and option
     {"Multiplier state", "multiplier", "On", "Off", KV_SWITCH, 1.0f, 0.0f, 1.0f, 21, 23, 32, "KV_Effect", "on", kPath,
@@ -46,6 +49,7 @@ const KV_Application::ParamRow KV_Application::paramTable[PARAMS] = {
     {"Stability", "stability", kOf, nullptr, KV_FLOAT, 0.6f, 0.0f, 0.95f, 32, 0, 0, kTolvar, "stab", kMultipliers,
      count(kMultipliers)},
 };
+// clang-format on
 
 // A control reports here: the change is applied, and a listener of editor changes learns it.
 void KV_Application::Param::notify(KV_Object* data) {
@@ -95,14 +99,16 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
                 type == KV_SWITCH ? "%i" : "%f");
   if (type == KV_SWITCH) {
     int32_t on = asInt();
-    if (KV_Object* button = app->widget(row->widget)) KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Butt %o -val %i"), button, on));
+    if (KV_Object* button = app->widget(row->widget))
+      KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Butt %o -val %i"), button, on));
     for (int w = row->enableFirst; w > 0 && w <= row->enableLast; ++w)
       if (KV_Object* wid = app->widget(w)) KV_keepFirst(first, spcpp(KV_CMD("KV_Wid %o -enabled %i"), wid, on));
     for (int e = 0; e < row->effectCount; ++e)
       if (KV_Object* fx = app->graph[row->effects[e]]) KV_keepFirst(first, spcpp(command, fx, on));
   } else {
     double v = static_cast<double>(asFloat());
-    if (KV_Object* knob = app->widget(row->widget)) KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Knob %o -val %f"), knob, v));
+    if (KV_Object* knob = app->widget(row->widget))
+      KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Knob %o -val %f"), knob, v));
     for (int e = 0; e < row->effectCount; ++e)
       if (KV_Object* fx = app->graph[row->effects[e]]) KV_keepFirst(first, spcpp(command, fx, v));
   }

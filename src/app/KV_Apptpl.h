@@ -20,10 +20,10 @@ struct KV_Apptpl_Identity {
 struct KV_Apptpl_ParamInfo {
   const char* name;
   const char* symbol;  // a short identifier: letters, digits and underscores
-  bool toggle;    // an on/off switch: plain values 0 and 1
-  float minimum;  // the plain value at normalized 0 (may exceed maximum: a range that runs downward)
-  float maximum;  // the plain value at normalized 1
-  float initial;  // the plain value the product starts with
+  bool toggle;         // an on/off switch: plain values 0 and 1
+  float minimum;       // the plain value at normalized 0 (may exceed maximum: a range that runs downward)
+  float maximum;       // the plain value at normalized 1
+  float initial;       // the plain value the product starts with
 };
 
 // Told of each change made in the product's editor (a knob drag, a button click), on the window's

@@ -67,6 +67,7 @@ void cleanup(LV2_Handle h) {
 }  // namespace
 
 extern "C" KV_API const LV2_Descriptor* lv2_descriptor(uint32_t index) {
-  static const LV2_Descriptor descriptor = {KV_Lv2::pluginUri(), instantiate, connectPort, nullptr, run, nullptr, cleanup, nullptr};
+  static const LV2_Descriptor descriptor = {
+      KV_Lv2::pluginUri(), instantiate, connectPort, nullptr, run, nullptr, cleanup, nullptr};
   return index == 0 && descriptor.URI ? &descriptor : nullptr;
 }

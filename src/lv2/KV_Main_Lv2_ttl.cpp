@@ -67,16 +67,23 @@ bool writePlugin(const std::string& dir, const std::string& ttl, const KV_Apptpl
   if (!f) return false;
   const KV_Apptpl_Identity& id = app.identity();
   std::fputs(kPrefixes, f);
-  std::fprintf(f, "<%s>\n  a lv2:Plugin, lv2:DistortionPlugin, doap:Project ;\n  doap:name \"%s\" ;\n", KV_Lv2::pluginUri(), id.name);
+  std::fprintf(f, "<%s>\n  a lv2:Plugin, lv2:DistortionPlugin, doap:Project ;\n  doap:name \"%s\" ;\n",
+               KV_Lv2::pluginUri(), id.name);
   std::fprintf(f, "  doap:maintainer [ foaf:name \"%s\" ; foaf:homepage <%s> ] ;\n", id.vendor, id.vendor);
   std::fprintf(f, "  lv2:minorVersion 0 ;\n  lv2:microVersion %d ;\n", id.version);
   std::fprintf(f, "  lv2:optionalFeature lv2:hardRTCapable ;\n  ui:ui <%s> ;\n  lv2:port\n", KV_Lv2::uiUri());
-  std::fprintf(f, "  [\n    a lv2:InputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"in\" ;\n"
-                  "    lv2:name \"Input\" ;\n  ] ,\n", KV_Lv2::AUDIO_IN);
-  std::fprintf(f, "  [\n    a lv2:OutputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"out_l\" ;\n"
-                  "    lv2:name \"Left output\" ;\n  ] ,\n", KV_Lv2::AUDIO_OUT_L);
-  std::fprintf(f, "  [\n    a lv2:OutputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"out_r\" ;\n"
-                  "    lv2:name \"Right output\" ;\n  ] ,\n", KV_Lv2::AUDIO_OUT_R);
+  std::fprintf(f,
+               "  [\n    a lv2:InputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"in\" ;\n"
+               "    lv2:name \"Input\" ;\n  ] ,\n",
+               KV_Lv2::AUDIO_IN);
+  std::fprintf(f,
+               "  [\n    a lv2:OutputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"out_l\" ;\n"
+               "    lv2:name \"Left output\" ;\n  ] ,\n",
+               KV_Lv2::AUDIO_OUT_L);
+  std::fprintf(f,
+               "  [\n    a lv2:OutputPort, lv2:AudioPort ;\n    lv2:index %u ;\n    lv2:symbol \"out_r\" ;\n"
+               "    lv2:name \"Right output\" ;\n  ] ,\n",
+               KV_Lv2::AUDIO_OUT_R);
   const int32_t n = app.paramCount();
   for (int32_t i = 0; i < n; ++i)
     writePort(f, app.paramInfo(i), KV_Lv2::FIRST_CONTROL + static_cast<uint32_t>(i), i == n - 1);

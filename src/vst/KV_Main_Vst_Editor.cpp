@@ -23,7 +23,9 @@ bool KV_Main_Vst_Editor::getRect(ERect** rect) {
 
 bool KV_Main_Vst_Editor::open(void* parent) {
   systemWindow = parent;
-  if (parent) KV_Win_Native::fitParent(static_cast<KV_Win_Parent>(parent), plugin->app->editorWidth(), plugin->app->editorHeight());
+  if (parent)
+    KV_Win_Native::fitParent(static_cast<KV_Win_Parent>(parent), plugin->app->editorWidth(),
+                             plugin->app->editorHeight());
   panel->hwnd(static_cast<KV_Win_Parent>(parent));
   (void)plugin->app->attachWindow(reinterpret_cast<KV_Object*>(panel.get()));
   panel->redraw(KV_Rect{0, 0, panel->width, panel->height});

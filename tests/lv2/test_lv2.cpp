@@ -36,8 +36,10 @@ const std::string kBundle = VARNEX_LV2_BUNDLE;
 const std::string kLv2Path = "LV2_PATH=" + kBundle + "/.. ";
 
 TEST(Lv2Bundle, ValidatesAgainstTheSchemas) {
-  Shell r = shell("sord_validate $(find /usr/lib/lv2/schemas.lv2 /usr/lib/lv2/core.lv2 /usr/lib/lv2/ui.lv2 "
-                "/usr/lib/lv2/options.lv2 -name '*.ttl') " + kBundle + "/manifest.ttl " + kBundle + "/varnex.ttl");
+  Shell r = shell(
+      "sord_validate $(find /usr/lib/lv2/schemas.lv2 /usr/lib/lv2/core.lv2 /usr/lib/lv2/ui.lv2 "
+      "/usr/lib/lv2/options.lv2 -name '*.ttl') " +
+      kBundle + "/manifest.ttl " + kBundle + "/varnex.ttl");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_NE(r.output.find("Found 0 errors"), std::string::npos) << r.output;
 }
@@ -78,7 +80,8 @@ TEST(Lv2Bundle, Lv2applyRendersWhatTheVstPluginRenders) {
   const std::string inPath = "lv2_in.wav", outPath = "lv2_out.wav";
   ASSERT_TRUE(wavWrite(inPath, in, false, error)) << error;
   std::remove(outPath.c_str());
-  Shell r = shell(KV_HOST_ENV + kLv2Path + "lv2apply -i " + inPath + " -o " + outPath + controls + " " + KV_Lv2::pluginUri());
+  Shell r =
+      shell(KV_HOST_ENV + kLv2Path + "lv2apply -i " + inPath + " -o " + outPath + controls + " " + KV_Lv2::pluginUri());
   ASSERT_EQ(r.status, 0) << r.output;
   Wav lv2;
   ASSERT_TRUE(wavRead(outPath, lv2, error)) << error;

@@ -4,18 +4,15 @@
 // starting values of input ports, so the new value is read where jalv applies it, in the plug-in's
 // output, recorded from JACK while a metronome feeds the input.
 #include <gtest/gtest.h>
-
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,6 +22,12 @@
 #include "VstHost.h"
 #include "app/KV_Application.h"
 #include "lv2/KV_Main_Lv2.h"
+
+// Xlib last: its macros (None, Bool, Status) would clash with the headers above.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+// clang-format on
 
 namespace {
 
@@ -49,8 +52,7 @@ Window findLeaf(Display* d, Window w, int width, int height) {
   if (!XQueryTree(d, w, &root, &up, &children, &n)) return 0;
   Window found = 0;
   XWindowAttributes a;
-  if (n == 0 && XGetWindowAttributes(d, w, &a) && a.width == width && a.height == height &&
-      a.map_state == IsViewable)
+  if (n == 0 && XGetWindowAttributes(d, w, &a) && a.width == width && a.height == height && a.map_state == IsViewable)
     found = w;
   for (unsigned i = 0; i < n && !found; ++i) found = findLeaf(d, children[i], width, height);
   if (children) XFree(children);
@@ -141,8 +143,9 @@ TEST(Lv2Ui, JalvShowsTheEditorAndAKnobDragWritesThePort) {
   ASSERT_GT(jack, 0);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const std::string env = "JACK_DEFAULT_SERVER=" + server + " ";
-  pid_t jalv = start(env + KV_HOST_ENV "LV2_PATH=" VARNEX_LV2_BUNDLE "/.. exec jalv.gtk3 --print-controls -x --jack-name kvlv2 " +
-                     KV_Lv2::pluginUri() + " >" + log + " 2>&1");
+  pid_t jalv = start(
+      env + KV_HOST_ENV "LV2_PATH=" VARNEX_LV2_BUNDLE "/.. exec jalv.gtk3 --print-controls -x --jack-name kvlv2 " +
+      KV_Lv2::pluginUri() + " >" + log + " 2>&1");
   // A 2 kHz beep ten times a second: above the bands, so the output follows the source level.
   pid_t metro = start(env + "exec jack_metro -n kvmetro -b 600 -f 2000 -A 0.5 -D 50 >/dev/null 2>&1");
   Window panel = 0;

@@ -132,7 +132,8 @@ void KV_Wid_Pal::level(float v, bool quiet) {
     for (int64_t i = from;; i += step) {
       const int32_t seg = static_cast<int32_t>(i);
       const uint32_t litNow = L.litColour(seg);
-      const KV_Pix_A32 colour = i == f ? KV_Wid_Pal_mix(L.background, litNow, q) : KV_pixelOf(rose ? litNow : L.background);
+      const KV_Pix_A32 colour =
+          i == f ? KV_Wid_Pal_mix(L.background, litNow, q) : KV_pixelOf(rose ? litNow : L.background);
       paintSegment(seg, colour);
       if (i == to) break;
     }

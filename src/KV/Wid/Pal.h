@@ -41,7 +41,7 @@ struct KV_Wid_Pal_Line {
   int32_t minimum = 0;      // lowest segment index (-mn)
   int32_t maximum = 0;      // highest segment index (-mx)
   uint8_t scanned = 0;      // the boxes have been computed
-  Box boxes[BOXES];     // per segment index; empty as (INT32_MAX, INT32_MAX, 0, 0)
+  Box boxes[BOXES];         // per segment index; empty as (INT32_MAX, INT32_MAX, 0, 0)
 
   // Every field 0 and every box empty.
   KV_Wid_Pal_Line();
@@ -74,8 +74,8 @@ void KV_Wid_Pal_forEachMeterPixel(const KV_Pic_Base<KV_Pix_A32>& source, const K
 }
 
 struct KV_Wid_Pal : KV_Wid_Pic {
-  KV_Pic<KV_Pix_A32> source;         // the artwork, mapped onto the resource of -res
-  KV_Wid_Pal_Line* line = nullptr;   // not owned
+  KV_Pic<KV_Pix_A32> source;        // the artwork, mapped onto the resource of -res
+  KV_Wid_Pal_Line* line = nullptr;  // not owned
   // The inherited picture is the shown, recoloured copy of the source.
 
   // Keeps the name; with data, maps the source onto it, gives the shown picture the source's size
