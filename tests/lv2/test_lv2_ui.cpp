@@ -143,9 +143,8 @@ TEST(Lv2Ui, JalvShowsTheEditorAndAKnobDragWritesThePort) {
   ASSERT_GT(jack, 0);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const std::string env = "JACK_DEFAULT_SERVER=" + server + " ";
-  pid_t jalv = start(
-      env + KV_HOST_ENV "LV2_PATH=" VARNEX_LV2_BUNDLE "/.. exec jalv.gtk3 --print-controls -x --jack-name kvlv2 " +
-      KV_Lv2::pluginUri() + " >" + log + " 2>&1");
+  pid_t jalv = start(env + "LV2_PATH=" VARNEX_LV2_BUNDLE "/.. exec jalv.gtk3 --print-controls -x --jack-name kvlv2 " +
+                     KV_Lv2::pluginUri() + " >" + log + " 2>&1");
   // A 2 kHz beep ten times a second: above the bands, so the output follows the source level.
   pid_t metro = start(env + "exec jack_metro -n kvmetro -b 600 -f 2000 -A 0.5 -D 50 >/dev/null 2>&1");
   Window panel = 0;
