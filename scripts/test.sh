@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, builds the three targets (the native one with
 # AddressSanitizer and UndefinedBehaviorSanitizer), and runs every suite; the Windows suites run
-# under Wine in a private prefix made once per run. Fails when any suite fails.
+# under Wine in a private prefix made once per run. The thread suite also runs in a native build
+# with ThreadSanitizer, where any report fails it. Fails when any suite fails.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${KV_BUILD_DIR:-$root/build}
@@ -22,6 +23,7 @@ configure linux -DCMAKE_BUILD_TYPE=Debug -DKV_SANITIZE=ON || status=1
 configure win32 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win32.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
 configure win64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-win64.cmake" -DCMAKE_BUILD_TYPE=Release || status=1
 configure fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKV_FUZZ=ON -DKV_TESTS=OFF || status=1
+configure tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKV_TSAN=ON || status=1
 [ $status -eq 0 ] || exit 1
 
 for t in linux win32 win64; do
@@ -31,6 +33,11 @@ done
 echo "== build fuzz"
 cmake --build "$build/fuzz" -j"$jobs" --target fuzz_spcpp fuzz_picture fuzz_copybuffer fuzz_wav >"$build/fuzz.build.log" 2>&1 \
   || { tail -n 60 "$build/fuzz.build.log"; exit 1; }
+
+# Under ThreadSanitizer only the thread suite runs: the plug-in and that suite are all it needs.
+echo "== build tsan"
+cmake --build "$build/tsan" -j"$jobs" --target Varnex test_threads >"$build/tsan.build.log" 2>&1 \
+  || { tail -n 60 "$build/tsan.build.log"; exit 1; }
 
 # Windowed tests need a display: a private Xvfb on a free number. -noreset: a server left
 # without clients (between two editor openings) must not reset and refuse the next one.
@@ -69,6 +76,12 @@ echo "== fuzz"
 grep -E '^ *[0-9]+/[0-9]+ Test|tests passed' "$build/fuzz.test.log"
 grep -q '100% tests passed' "$build/fuzz.test.log" || { failed+=("fuzz"); tail -n 80 "$build/fuzz.test.log"; }
 
+# A report of ThreadSanitizer makes the suite exit non-zero (66); every report is printed.
+echo "== test tsan"
+(cd "$build/tsan" && TSAN_OPTIONS="halt_on_error=0 exitcode=66" ctest --output-on-failure --timeout 600 -R '^test_threads\.') \
+  | tee "$build/tsan.test.log" | grep -E 'tests passed|Failed|FAILED|\*\*\*|ThreadSanitizer'
+grep -q '100% tests passed' "$build/tsan.test.log" || failed+=("tsan")
+
 # The same input and schedule must give the same output, sample for sample, on every target.
 reference="$build/linux/tests/e2e/varnex_render.wav"
 for t in win32 win64; do
@@ -96,9 +109,10 @@ for t in linux win32 win64 fuzz; do
   echo "suite $t: ${n:-0} entries$([[ " ${failed[*]-} " == *" $t "* ]] && echo ', FAILED' || echo ', passed')"
 done
 echo "packages: $([[ " ${failed[*]-} " == *" packages "* ]] && echo 'FAILED' || echo 'passed')"
+echo "suite tsan (thread suite under ThreadSanitizer)$([[ " ${failed[*]-} " == *" tsan "* ]] && echo ', FAILED' || echo ', passed')"
 echo "wall time: $(( $(date +%s) - start )) s"
 if [ ${#failed[@]} -ne 0 ]; then
-  echo "$(( 5 - ${#failed[@]} )) passed, ${#failed[@]} failed: ${failed[*]}"
+  echo "$(( 6 - ${#failed[@]} )) passed, ${#failed[@]} failed: ${failed[*]}"
   exit 1
 fi
-echo "5 passed, 0 failed"
+echo "6 passed, 0 failed"

@@ -8,7 +8,7 @@ void KV_Wid_Butt::paint(KV_Pic_Base<KV_Pix_A32>& target, int32_t x, int32_t y, c
 
 void KV_Wid_Butt::refresh() {
   shownFrame = state ? 1 : 0;
-  render();
+  if (drawsNow()) render();
   if (window) window->redraw(rect());
 }
 

@@ -8,8 +8,8 @@
 
 struct KV_Wid_Butt : KV_Wid {
   KV_Vid strip;  // frame 0 off, frame 1 on
-  uint8_t state = 0;
-  int32_t shownFrame = 0;  // the frame hit tests look at, set from the state at each refresh
+  KV_Shared<uint8_t> state{0};      // set by -val on any thread and by clicks
+  KV_Shared<int32_t> shownFrame{0};  // the frame hit tests look at, set from the state at each refresh
   KV_Wid_com com = nullptr;
   KV_word dat = 0;
   const char* resourceName = nullptr;  // not owned

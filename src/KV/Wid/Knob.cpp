@@ -12,12 +12,14 @@ int32_t truncate32(long double x) {
 }  // namespace
 
 void KV_Wid_Knob::paint(KV_Pic_Base<KV_Pix_A32>& target, int32_t x, int32_t y, const KV_Rect& src) {
-  if (frame >= 0) strip.blend(static_cast<uint32_t>(frame), target, x, y, src);
+  const int32_t f = frame;
+  if (f >= 0) strip.blend(static_cast<uint32_t>(f), target, x, y, src);
 }
 
 void KV_Wid_Knob::refresh() {
-  if (!window || !hasStrip() || frame < 0 || static_cast<uint32_t>(frame) >= strip.frames) return;
-  render();
+  const int32_t f = frame;
+  if (!window || !hasStrip() || f < 0 || static_cast<uint32_t>(f) >= strip.frames) return;
+  if (drawsNow()) render();
   window->redraw(rect());
   if (com) com(dat);
 }
@@ -50,7 +52,8 @@ void KV_Wid_Knob::mouseDrag(int32_t x, int32_t y) {
 }
 
 bool KV_Wid_Knob::hits(int32_t x, int32_t y) {
-  return frame >= 0 && strip.alphaAt(static_cast<uint32_t>(frame), x, y) >= 128;
+  const int32_t f = frame;
+  return f >= 0 && strip.alphaAt(static_cast<uint32_t>(f), x, y) >= 128;
 }
 
 void KV_Wid_Knob::useResource(const char* name, const void* data, size_t size) {

@@ -14,7 +14,7 @@ struct KV_Wid_Knob : KV_Wid {
   int32_t anchorFrame = 0;
   float minimum = 0.0f;
   float maximum = 100.0f;
-  int32_t frame = 0;
+  KV_Shared<int32_t> frame{0};  // set by -val on any thread and by drags
   KV_Wid_com com = nullptr;
   KV_word dat = 0;
   const char* resourceName = nullptr;  // not owned; set once a strip has been given

@@ -10,8 +10,14 @@ void KV_Wid::mouseDown(int32_t, int32_t) {}
 void KV_Wid::mouseDrag(int32_t, int32_t) {}
 bool KV_Wid::hits(int32_t, int32_t) { return true; }
 
+bool KV_Wid::drawsNow() {
+  if (!window || window->ownThread()) return true;
+  stale = true;
+  return false;
+}
+
 void KV_Wid::refresh() {
-  render();
+  if (drawsNow()) render();
   if (window) window->redraw(rect());
 }
 
@@ -79,9 +85,9 @@ KV_value widVis(KV_Object* o, KV_value v) {
   KV_Wid* w = static_cast<KV_Wid*>(o);
   if (KV_isNumber(v)) {
     w->visible = v.asTruncated();
-    w->render();
+    if (w->drawsNow()) w->render();
   }
-  return KV_value::ofInt(w->visible);
+  return KV_value::ofInt(static_cast<int32_t>(w->visible));
 }
 
 KV_value widEnabled(KV_Object* o, KV_value v) {
@@ -90,7 +96,7 @@ KV_value widEnabled(KV_Object* o, KV_value v) {
     w->enabled = v.asTruncated();
     w->refresh();
   }
-  return KV_value::ofInt(w->enabled);
+  return KV_value::ofInt(static_cast<int32_t>(w->enabled));
 }
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "KV/KV.h"
+#include "KV/Shared.h"
 #include "KV/Pic/Base.h"
 #include "KV_cfuncs.h"
 
@@ -23,8 +24,10 @@ struct KV_Wid : KV_Object {
   int32_t top = 0;
   int32_t width = 0;
   int32_t height = 0;
-  int32_t visible = 1;
-  int32_t enabled = 1;
+  // Commands on any thread change these; the window's thread reads them when it composes.
+  KV_Shared<int32_t> visible{1};
+  KV_Shared<int32_t> enabled{1};
+  KV_Shared<bool> stale{false};  // changed on another thread: to be rendered by the window's own
   KV_Tile_Entry* tileEntries = nullptr;  // one per tile the rectangle overlapped when attached
   int32_t tileCount = 0;
 
@@ -37,8 +40,12 @@ struct KV_Wid : KV_Object {
   virtual void paint(KV_Pic_Base<KV_Pix_A32>& target, int32_t x, int32_t y, const KV_Rect& src);
   // Brings the widget's own picture up to date.
   virtual void render() {}
-  // render, then the window's redraw of the widget's rectangle when attached.
+  // render, then the window's redraw of the widget's rectangle when attached. On a thread other
+  // than the window's, the rendering is left to the window's thread.
   virtual void refresh();
+  // Whether the caller may render the widget now: it has no window, or the caller is the window's
+  // thread. Otherwise marks it stale, for the window's thread to render before it next paints it.
+  bool drawsNow();
   virtual void mouseDown(int32_t x, int32_t y);
   virtual void mouseDrag(int32_t x, int32_t y);
   // Whether the widget point belongs to the widget: the whole rectangle does.

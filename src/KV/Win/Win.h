@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "KV/KV.h"
 #include "KV/Pic/Pic.h"
@@ -35,7 +36,7 @@ class KV_Win {
   int32_t tileSize = 64;
   KV_Pic<KV_Pix_A32> tilePic;  // the composition buffer
   KV_Pic<KV_Pix_A32> scratch;  // highlighted and faded widgets are drawn here first
-  std::timed_mutex paintLock;  // serializes every composition (the portable and X11 windows)
+  std::mutex paintLock;  // serializes every composition (the portable and X11 windows)
 
   static constexpr int32_t TILE = 64;
   static constexpr int PAINT_WAIT_MS = 1000;
@@ -45,8 +46,12 @@ class KV_Win {
   KV_Win& operator=(const KV_Win&) = delete;
   virtual ~KV_Win();
 
-  // Shows the rectangle at once; nothing in the portable window, which has no screen.
+  // Shows the rectangle: at once on the window's own thread, at its next idle or event from any
+  // other; nothing in the portable window, which has no screen.
   virtual void redraw(const KV_Rect& rect);
+  // Whether the caller is the thread that owns the window, the only one that renders and paints
+  // its widgets. The portable window has no thread of its own: any caller is.
+  virtual bool ownThread() const { return true; }
 
   // Composes `rect` tile by tile and hands each finished tile to showTile. Skipped when the paint
   // lock cannot be had within a second.

@@ -87,9 +87,19 @@ void KV_Win_Win32::destroyChild() {
   leaveTracking = false;
 }
 
+bool KV_Win_Win32::ownThread() const {
+  HWND h = handle;
+  return !h || GetWindowThreadProcessId(h, nullptr) == GetCurrentThreadId();
+}
+
 void KV_Win_Win32::redraw(const KV_Rect& rect) {
   HWND h = handle;
   if (!h) return;
+  if (!ownThread()) {
+    const RECT r{rect.left, rect.top, rect.right, rect.bottom};
+    InvalidateRect(h, &r, FALSE);
+    return;
+  }
   HDC dc = GetDC(h);
   if (!dc) return;
   paintRect(dc, rect);

@@ -21,7 +21,10 @@ class KV_Win_Win32 : public KV_Win {
   // Answers the parent now in force.
   HWND hwnd(HWND newParent);
 
+  // On another thread than the window's, the rectangle is invalidated: the window's thread paints
+  // it with its next WM_PAINT.
   void redraw(const KV_Rect& rect) override;
+  bool ownThread() const override;
   KV_Surface tileContext() const override { return tilePic.dc; }
 
   // The editor's part of opening: sizes the host's window to the panel at its normal position.

@@ -106,7 +106,7 @@ void KV_Win_X11::destroyChild() {
 
 void KV_Win_X11::redraw(const KV_Rect& rect) {
   if (!window) return;
-  if (std::this_thread::get_id() == interfaceThread) {
+  if (ownThread()) {
     paintNow(rect);
     return;
   }

@@ -20,6 +20,7 @@ class KV_Win_X11 : public KV_Win {
   void* hwnd(void* newParent);
 
   void redraw(const KV_Rect& rect) override;
+  bool ownThread() const override { return std::this_thread::get_id() == interfaceThread; }
 
   // Handles the pending events of the window, then paints the queued redraws.
   void idle();

@@ -224,7 +224,7 @@ TEST_F(WinPaintQuiet, AHoveredKnobIsDrawnAtOneAndAHalfTimesItsAlpha) {
 TEST(WinPaint, PaintingIsSkippedWhenTheLockStaysTakenForASecond) {
   ScreenWin win(64, 64);
   std::thread holder([&] {
-    std::lock_guard<std::timed_mutex> hold(win.paintLock);
+    std::lock_guard<std::mutex> hold(win.paintLock);
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
   });
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
