@@ -45,6 +45,10 @@ void connectPort(LV2_Handle h, uint32_t port, void* data) {
     self->controls[port - KV_Lv2::FIRST_CONTROL] = static_cast<const float*>(data);
 }
 
+// A host activates before it runs the plug-in, and again after a deactivation: the graph starts
+// clean, as the VST binding's resume does.
+void activate(LV2_Handle h) { static_cast<Instance*>(h)->app->reset(); }
+
 void run(LV2_Handle h, uint32_t frames) {
   auto* self = static_cast<Instance*>(h);
   for (size_t i = 0; i < self->controls.size(); ++i) {
@@ -68,6 +72,6 @@ void cleanup(LV2_Handle h) {
 
 extern "C" KV_API const LV2_Descriptor* lv2_descriptor(uint32_t index) {
   static const LV2_Descriptor descriptor = {
-      KV_Lv2::pluginUri(), instantiate, connectPort, nullptr, run, nullptr, cleanup, nullptr};
+      KV_Lv2::pluginUri(), instantiate, connectPort, activate, run, nullptr, cleanup, nullptr};
   return index == 0 && descriptor.URI ? &descriptor : nullptr;
 }
