@@ -358,9 +358,10 @@ KV_error walk(int flags, char* command, TextOut& text, va_list* args) {
 }  // namespace
 
 namespace {
+// Never destroyed: objects destroyed late at exit still take it to leave the live record.
 std::recursive_mutex& commandMutex() {
-  static std::recursive_mutex m;
-  return m;
+  static auto* m = new std::recursive_mutex;
+  return *m;
 }
 }  // namespace
 
