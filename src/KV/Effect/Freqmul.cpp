@@ -1,6 +1,11 @@
 #include "KV/Effect/Freqmul.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -78,6 +83,22 @@ inline int32_t toSample(int64_t v) {
   return v >= INT32_MIN && v <= INT32_MAX ? static_cast<int32_t>(v) : INT32_MIN;
 }
 
+// Calls f(i, len, w, m, b) for consecutive runs [i, i + len) of 0 ... count - 1 inside which none
+// of the ring positions from + i, start + i and back - i wraps: w, m and b point at them.
+template <class F>
+inline void forRuns(int32_t* ring, uint32_t count, uint32_t from, uint32_t start, uint32_t back, F&& f) {
+  constexpr uint32_t RING = KV_Effect_Tolvar::RING, MASK = KV_Effect_Tolvar::MASK;
+  for (uint32_t i = 0; i < count;) {
+    const uint32_t w = (from + i) & MASK, m = (start + i) & MASK, b = (back - i) & MASK;
+    uint32_t len = count - i;
+    len = std::min(len, RING - w);
+    len = std::min(len, RING - m);
+    len = std::min(len, b + 1);
+    f(i, len, ring + w, ring + m, ring + b);
+    i += len;
+  }
+}
+
 // The k - 1 copies of the period that ends before h, written from h on. Every copy reads the
 // period as the ring holds it at that moment: m forward from the period start, b backward from
 // h - 1. t = x + previous - b is the reversed period negated and lifted so that it starts at x.
@@ -85,6 +106,11 @@ inline int32_t toSample(int64_t v) {
 // t - s i / count, evaluated exactly: their numerators are whole numbers below 2^48.
 void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
   const uint32_t count = (h - periodStart) & MASK;
+  // Copies that fit beside their period never overwrite what a later copy reads.
+  if (uint64_t{count} * factor <= RING) {
+    writeCopiesApart(wrapAdd(x, previous), h, factor, count);
+    return;
+  }
   const int32_t s = wrapAdd(x, previous);
   const double length = count;
   const int64_t n = count;
@@ -114,6 +140,81 @@ void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
   }
 }
 
+namespace {
+
+// The copies' formulas, run over w[0 ... len) with i = i0 ... and b read backward: a crossfade
+// (i m + (n - i) t) / n and a ramp (t n - s i) / n, t = s - b being the lifted reversed period.
+// Their numerators are formed exactly in doubles (every product is below 2^47).
+struct CopyFormula {
+  int32_t s;
+  double n, r;  // the period's length and its reciprocal
+
+  static double reversed(int32_t s, int32_t b) { return wrapSub(s, b); }
+  double crossfade(double i, double m, double t) const { return i * m + (n - i) * t; }
+  double ramp(double i, double t) const { return t * n - static_cast<double>(s) * i; }
+};
+
+#if defined(__SSE2__)
+// Two samples at a time: numerator / n through KV_truncatedQuotient's steps, in SSE2 lanes. The
+// conversion answers INT32_MIN for a magnitude at or beyond 2^31, as the scalar form does.
+inline __m128i quotients(__m128d numerator, __m128d reciprocal) {
+  const __m128d sign = _mm_set1_pd(-0.0);
+  const __m128d magnitude = _mm_add_pd(_mm_mul_pd(_mm_andnot_pd(sign, numerator), reciprocal), _mm_set1_pd(0x1p-17));
+  const __m128i whole = _mm_cvttpd_epi32(magnitude);
+  const __m128i negative = _mm_shuffle_epi32(_mm_castpd_si128(_mm_cmplt_pd(numerator, _mm_setzero_pd())), 0x08);
+  return _mm_sub_epi32(_mm_xor_si128(whole, negative), negative);
+}
+
+inline __m128d pairOf(const int32_t* p) { return _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
+// b[0] and b[-1], in that order.
+inline __m128i backwardPair(const int32_t* b) {
+  return _mm_shuffle_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b - 1)), 0x01);
+}
+#endif
+
+template <bool Crossfade>
+void copyRun(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
+  uint32_t t = 0;
+#if defined(__SSE2__)
+  const __m128d n = _mm_set1_pd(f.n), r = _mm_set1_pd(f.r), sd = _mm_set1_pd(f.s);
+  const __m128i s = _mm_set1_epi32(f.s);
+  __m128d i = _mm_set_pd(static_cast<double>(i0) + 1.0, static_cast<double>(i0));
+  const __m128d two = _mm_set1_pd(2.0);
+  for (; t + 2 <= len; t += 2) {
+    const __m128d rev = _mm_cvtepi32_pd(_mm_sub_epi32(s, backwardPair(b - t)));
+    __m128d numerator;
+    if constexpr (Crossfade) numerator = _mm_add_pd(_mm_mul_pd(i, pairOf(m + t)), _mm_mul_pd(_mm_sub_pd(n, i), rev));
+    else numerator = _mm_sub_pd(_mm_mul_pd(rev, n), _mm_mul_pd(sd, i));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(w + t), quotients(numerator, r));
+    i = _mm_add_pd(i, two);
+  }
+#endif
+  for (; t < len; ++t) {
+    const double i = static_cast<double>(i0 + t);
+    const double rev = CopyFormula::reversed(f.s, b[-static_cast<int32_t>(t)]);
+    const double numerator = Crossfade ? f.crossfade(i, m[t], rev) : f.ramp(i, rev);
+    w[t] = KV_truncatedQuotient(numerator, f.r);
+  }
+}
+
+}  // namespace
+
+// The same copies when all of them fit in the ring beside the period: written run by run,
+// divided through the reciprocal.
+void KV_Effect_Tolvar::writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, uint32_t count) {
+  const CopyFormula f{s, static_cast<double>(count), 1.0 / static_cast<double>(count)};
+  for (uint32_t j = 0; j + 1 < factor; ++j) {
+    const uint32_t from = (writePos + j * count) & MASK;
+    forRuns(ring, count, from, periodStart, h - 1,
+            [&](uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
+              if (j & 1) std::memcpy(w, m, sizeof(int32_t) * len);
+              else if (j + 2 == factor) copyRun<true>(f, i0, len, w, m, b);
+              else copyRun<false>(f, i0, len, w, m, b);
+            });
+  }
+  writePos = (writePos + (factor - 1) * count) & MASK;
+}
+
 void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
   const uint32_t h = (writePos + 1) & MASK;
   writePos = h;
@@ -137,29 +238,78 @@ void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
   previous = x;
 }
 
+namespace {
+
+// The first sample at or after i that follows a negative sample with one at or above zero (the
+// sample before in[0] being `before`), or n.
+int32_t nextCrossing(const int32_t* in, int32_t i, int32_t n, int32_t before) {
+  if (i >= n || (before < 0 && in[i] >= 0)) return i;
+  ++i;
+  constexpr int32_t CHUNK = 16;
+  // Whole chunks first: a sign bit in in[j - 1] & ~in[j] marks a crossing.
+  for (; i + CHUNK <= n; i += CHUNK) {
+    uint32_t any = 0;
+    for (int32_t j = i; j < i + CHUNK; ++j) any |= static_cast<uint32_t>(in[j - 1] & ~in[j]);
+    if (static_cast<int32_t>(any) < 0) break;
+  }
+  for (; i < n; ++i)
+    if (in[i - 1] < 0 && in[i] >= 0) return i;
+  return n;
+}
+
+}  // namespace
+
+// Samples without a crossing go into the ring one after another.
+void KV_Effect_Tolvar::append(const int32_t* x, int32_t len) {
+  if (len <= 0) return;
+  uint32_t done = 0;
+  while (done < static_cast<uint32_t>(len)) {
+    const uint32_t at = (writePos + 1) & MASK;
+    const uint32_t piece = std::min(static_cast<uint32_t>(len) - done, RING - at);
+    std::memcpy(ring + at, x + done, sizeof(int32_t) * piece);
+    writePos = (writePos + piece) & MASK;
+    done += piece;
+  }
+  previous = x[len - 1];
+}
+
+namespace {
+
+template <int Mode>
+void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
+  constexpr uint32_t MASK = KV_Effect_Tolvar::MASK;
+  for (int32_t i = 0; i < n;) {
+    // The reads left before the index passes the end of the ring.
+    const uint32_t before = (MASK - index) / step + 1;
+    const int32_t len = static_cast<int32_t>(std::min<uint32_t>(before, static_cast<uint32_t>(n - i)));
+    for (int32_t t = 0; t < len; ++t) out[i + t] = KV_combine<Mode>(out[i + t], ring[index + static_cast<uint32_t>(t) * step]);
+    index = (index + static_cast<uint32_t>(len) * step) & MASK;
+    i += len;
+  }
+}
+
+}  // namespace
+
 void KV_Effect_Tolvar::process() {
   const Block b = blockOf(input, output);
   if (b.n <= 0) return;
   const int32_t clk = clock;
   const Settings set{k, rand, stab, static_cast<long double>(clk) * lagTime};
   const int32_t* in = input->main;
-  for (int32_t i = 0; i < b.n; ++i) take(in[i], set);
+  for (int32_t i = 0; i < b.n;) {
+    const int32_t c = nextCrossing(in, i, b.n, i == 0 ? previous : in[i - 1]);
+    append(in + i, c - i);
+    if (c == b.n) break;
+    take(in[c], set);
+    i = c + 1;
+  }
 
   const int32_t m = mode;
   const uint32_t step = set.k;
-  uint32_t index = (readPos - tolvarLag(clk, lagTime, step)) & MASK;
+  const uint32_t index = (readPos - tolvarLag(clk, lagTime, step)) & MASK;
   int32_t* out = output->main;
-  if (m == KV_MODE_SET) {
-    for (int32_t i = 0; i < b.written; ++i) {
-      out[i] = ring[index];
-      index = (index + step) & MASK;
-    }
-  } else if (m == KV_MODE_ADD) {
-    for (int32_t i = 0; i < b.written; ++i) {
-      out[i] = wrapAdd(out[i], ring[index]);
-      index = (index + step) & MASK;
-    }
-  }
+  if (m == KV_MODE_SET) readRing<KV_MODE_SET>(ring, index, step, out, b.written);
+  else if (m == KV_MODE_ADD) readRing<KV_MODE_ADD>(ring, index, step, out, b.written);
   // The read position follows the whole input, written or not.
   readPos = (readPos + static_cast<uint32_t>(b.n) * step) & MASK;
 }

@@ -14,6 +14,17 @@
 // (bit pattern 0x3CA3D70A), as the slope guard and the read lag use it.
 constexpr float KV_FREQMUL_LAG_TIME = 0.02f;
 
+// numerator / d truncated toward zero, for a whole numerator below 2^48 in magnitude, 0 < d < 2^15
+// and reciprocal = 1.0 / d rounded; a quotient outside the 32-bit range gives INT32_MIN. The
+// product's error stays below 2^-20 wherever the result is in range, and a quotient that is not
+// whole lies at least 1/d > 2^-15 from the next whole number: lifting the magnitude by 2^-17
+// before truncating lands every quotient, whole or not, on the exact truncation.
+inline int32_t KV_truncatedQuotient(double numerator, double reciprocal) {
+  const double magnitude = (numerator < 0 ? -numerator : numerator) * reciprocal + 0x1p-17;
+  const int32_t whole = magnitude < 2147483648.0 ? static_cast<int32_t>(magnitude) : INT32_MIN;
+  return numerator < 0 ? static_cast<int32_t>(0u - static_cast<uint32_t>(whole)) : whole;
+}
+
 struct KV_Effect_Tolvar : KV_Effect {
   static constexpr uint32_t RING = 32768;
   static constexpr uint32_t MASK = RING - 1;
@@ -50,7 +61,9 @@ struct KV_Effect_Tolvar : KV_Effect {
     long double lookBack;  // clock x lag time, in samples
   };
   void take(int32_t x, const Settings& set);
+  void append(const int32_t* x, int32_t len);
   void writeCopies(int32_t x, uint32_t h, uint32_t factor);
+  void writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, uint32_t count);
 };
 
 struct KV_Effect_Freqmul : KV_Effect {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <numbers>
+#include <random>
 
 #include "EffectTest.h"
 #include "KV/Effect/Freqmul.h"
@@ -264,6 +265,65 @@ TEST_F(Tolvar, WorkedExampleTriples) {
   EXPECT_EQ(ringAt(e, 0, 3), (std::vector<int32_t>{0, 0, 0}));
   EXPECT_EQ(e->periodStart, 18u);
   EXPECT_EQ(e->readPos, 18u);
+}
+
+// The copies divide through a reciprocal: for every period length the ring allows, numerators
+// on and beside each whole quotient, near the ends of the 32-bit range and far beyond it give
+// the truncation of the exact quotient (and INT32_MIN outside the range).
+TEST(TolvarQuotient, ReciprocalGivesTheExactTruncation) {
+  for (int64_t d = 1; d < KV_Effect_Tolvar::RING; ++d) {
+    const double r = 1.0 / static_cast<double>(d);
+    for (int64_t a : {int64_t{0}, int64_t{1}, int64_t{46341}, INT64_C(2147483646), INT64_C(2147483647),
+                      INT64_C(2147483648), INT64_C(1) << 33})
+      for (int64_t f : {int64_t{0}, int64_t{1}, d - 1})
+        for (int64_t q : {a * d + f, -(a * d + f)}) {
+          if (q >= (INT64_C(1) << 48) || q <= -(INT64_C(1) << 48)) continue;
+          const int64_t exact = q / d;
+          const int32_t expected = exact >= INT32_MIN && exact <= INT32_MAX ? static_cast<int32_t>(exact) : INT32_MIN;
+          ASSERT_EQ(KV_truncatedQuotient(static_cast<double>(q), r), expected) << q << " / " << d;
+        }
+  }
+}
+
+// Periods of random lengths and full-range samples: the copies in the ring are the formulas
+// computed with integer division.
+TEST_F(Tolvar, CopiesOfFullRangePeriodsAreExact) {
+  std::mt19937 gen(7);
+  auto pick = [&](int64_t lo, int64_t hi) { return static_cast<int32_t>(std::uniform_int_distribution<int64_t>(lo, hi)(gen)); };
+  for (uint32_t k : {2u, 3u}) {
+    auto* e = tolvar(static_cast<int>(k), 0);
+    // A period: its crossing sample, non-negative samples, then negative ones.
+    auto period = [&](int len) {
+      std::vector<int32_t> p{pick(0, INT32_MAX)};
+      const int up = pick(0, len - 2);
+      for (int i = 1; i < len; ++i) p.push_back(i <= up ? pick(0, INT32_MAX) : pick(INT32_MIN, -1));
+      return p;
+    };
+    std::vector<int32_t> p = period(pick(2, 511));
+    stream({p[0]}, 1);
+    for (int trial = 0; trial < 40; ++trial) {
+      std::vector<int32_t> next = period(pick(2, 511));
+      std::vector<int32_t> block(p.begin() + 1, p.end());
+      block.push_back(next[0]);
+      stream(block, static_cast<int>(block.size()));
+      const int64_t n = static_cast<int64_t>(p.size());
+      const int32_t s = static_cast<int32_t>(static_cast<uint32_t>(next[0]) + static_cast<uint32_t>(p.back()));
+      const uint32_t copies = (e->periodStart - (k - 1) * static_cast<uint32_t>(n)) & KV_Effect_Tolvar::MASK;
+      ASSERT_EQ(e->ring[e->periodStart], next[0]);
+      for (int64_t i = 0; i < n; ++i) {
+        const int64_t t = static_cast<int32_t>(static_cast<uint32_t>(s) - static_cast<uint32_t>(p[n - 1 - i]));
+        const int64_t q = k == 2 ? (i * p[i] + (n - i) * t) / n : (t * n - int64_t{s} * i) / n;
+        const int32_t expected = q >= INT32_MIN && q <= INT32_MAX ? static_cast<int32_t>(q) : INT32_MIN;
+        ASSERT_EQ(e->ring[(copies + i) & KV_Effect_Tolvar::MASK], expected) << "k " << k << ", length " << n << ", i " << i;
+        if (k == 3) {
+          ASSERT_EQ(e->ring[(copies + n + i) & KV_Effect_Tolvar::MASK], p[i]);
+        }
+      }
+      p = next;
+    }
+    objects.remove(e);
+    run("%o -delete", e);
+  }
 }
 
 TEST_F(Tolvar, FourCopiesAlternate) {
