@@ -36,11 +36,6 @@ void KV_Effect::restart() {
   blockOn = true;
 }
 
-int32_t KV_lengthOf(KV_Buffer* buffer) {
-  if (!buffer) return 0;
-  return KV_Buffer_l(buffer, KV_EMPTY).asInt();
-}
-
 namespace {
 
 // main = (main * i + shadow * (n - i)) / n: the fading-out effect's output leaves over the block.

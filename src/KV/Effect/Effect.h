@@ -68,8 +68,8 @@ struct KV_Effect : KV_Object {
 
 extern const KV_option KV_Effect_options[];
 
-// The effective length of a buffer, read through its option as any caller would; 0 for null.
-int32_t KV_lengthOf(KV_Buffer* buffer);
+// The effective length of a buffer, as its -l option answers it; 0 for null.
+inline int32_t KV_lengthOf(KV_Buffer* buffer) { return buffer ? buffer->length() : 0; }
 
 // A floating-point result truncated toward zero into 32 bits; values beyond the range pin to
 // its ends and NaN gives 0, so that no conversion is left undefined.

@@ -245,13 +245,16 @@ namespace {
 int32_t nextCrossing(const int32_t* in, int32_t i, int32_t n, int32_t before) {
   if (i >= n || (before < 0 && in[i] >= 0)) return i;
   ++i;
-  constexpr int32_t CHUNK = 16;
-  // Whole chunks first: a sign bit in in[j - 1] & ~in[j] marks a crossing.
-  for (; i + CHUNK <= n; i += CHUNK) {
-    uint32_t any = 0;
-    for (int32_t j = i; j < i + CHUNK; ++j) any |= static_cast<uint32_t>(in[j - 1] & ~in[j]);
-    if (static_cast<int32_t>(any) < 0) break;
+  // A sign bit in in[j - 1] & ~in[j] marks a crossing: whole groups of 8 are passed over first.
+#if defined(__SSE2__)
+  for (; i + 8 <= n; i += 8) {
+    const __m128i* p = reinterpret_cast<const __m128i*>(in + i);
+    const __m128i* q = reinterpret_cast<const __m128i*>(in + i - 1);
+    const __m128i marks = _mm_or_si128(_mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q)),
+                                       _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1)));
+    if (_mm_movemask_ps(_mm_castsi128_ps(marks)) != 0) break;
   }
+#endif
   for (; i < n; ++i)
     if (in[i - 1] < 0 && in[i] >= 0) return i;
   return n;
@@ -282,6 +285,7 @@ void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, 
     // The reads left before the index passes the end of the ring.
     const uint32_t before = (MASK - index) / step + 1;
     const int32_t len = static_cast<int32_t>(std::min<uint32_t>(before, static_cast<uint32_t>(n - i)));
+#pragma GCC unroll 4
     for (int32_t t = 0; t < len; ++t) out[i + t] = KV_combine<Mode>(out[i + t], ring[index + static_cast<uint32_t>(t) * step]);
     index = (index + static_cast<uint32_t>(len) * step) & MASK;
     i += len;

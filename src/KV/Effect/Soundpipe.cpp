@@ -25,14 +25,6 @@ KV_Buffer::~KV_Buffer() {
   delete[] main;
 }
 
-int32_t KV_Buffer::length() const {
-  if (lengthSetting != -1) return lengthSetting;
-  int32_t n = pipe ? static_cast<int32_t>(pipe->blockLength) : 0;
-  // A block longer than the arrays would run past them: the effects see only what exists.
-  if (n > count) n = count;
-  return n < 0 ? 0 : n;
-}
-
 void KV_Buffer::setLength(int32_t setting) {
   delete[] main;
   main = shadow = nullptr;

@@ -43,7 +43,7 @@ struct KV_Buffer : KV_Object {
   ~KV_Buffer() override;
 
   // The number of samples of the current block.
-  int32_t length() const;
+  inline int32_t length() const;
   void setLength(int32_t setting);
   // Zeroes both arrays and the position, as a new buffer of this length has them.
   void clear();
@@ -72,6 +72,14 @@ struct KV_Soundpipe : KV_Object {
   // diagnosis of a block gone wrong.
   KV_Buffer* bufferBeyondLimit() const;
 };
+
+inline int32_t KV_Buffer::length() const {
+  if (lengthSetting != -1) return lengthSetting;
+  int32_t n = pipe ? static_cast<int32_t>(pipe->blockLength) : 0;
+  // A block longer than the arrays would run past them: the effects see only what exists.
+  if (n > count) n = count;
+  return n < 0 ? 0 : n;
+}
 
 extern const KV_option KV_Soundpipe_options[];
 extern const KV_option KV_Buffer_options[];
