@@ -19,15 +19,16 @@ void KV_Application::runBlock(float** inputs, float** outputs, int32_t count) {
   for (int32_t pos = 0; pos < count;) {
     int32_t n = count - pos < blockLength ? count - pos : blockLength;
     if (n > in->count || n > out->count) return;  // the buffers were never sized: nothing to run
-    for (int32_t i = 0; i < n; ++i) in->main[i] = KV_sampleOf(x[pos + i]);
-    // The block length goes through the pipe's option, as the interpreter would set it.
-    KV_findOption(pipe->options, "bl")(pipe, KV_value::ofInt(n));
+    KV_samplesOf(x + pos, in->main, n);
+    // The block length goes through the pipe's option, as the interpreter would set it; the
+    // option is looked up once.
+    static const auto setBlockLength = KV_findOption(KV_Soundpipe_options, "bl");
+    setBlockLength(pipe, KV_value::ofInt(n));
     pipe->process();
-    for (int32_t i = 0; i < n; ++i) {
-      float y = KV_floatOf(out->main[i]);
-      left[pos + i] = y;
-      if (right) right[pos + i] = y;
-    }
+    const int32_t* y = out->main;
+    for (int32_t i = 0; i < n; ++i) left[pos + i] = KV_floatOf(y[i]);
+    if (right)
+      for (int32_t i = 0; i < n; ++i) right[pos + i] = KV_floatOf(y[i]);
     pos += n;
   }
 }

@@ -52,13 +52,46 @@ void networkLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position
   position = static_cast<uint16_t>(p);
 }
 
+// The same block for a network of one group with one tap, the table's six entries held in
+// registers: the steps, and their order, are those of networkLoop.
+template <int Mode>
+void oneTapLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table,
+                int32_t) {
+  const uint32_t reach = static_cast<uint32_t>(table[0]) + 1;
+  const int32_t amplitude = static_cast<int32_t>(table[1]);
+  const int32_t gain = static_cast<int32_t>(table[3]);
+  int32_t* out = table[4] ? reinterpret_cast<int32_t*>(table[4]) - n : nullptr;
+  const int32_t feedback = static_cast<int32_t>(table[5]);
+  uint32_t p = position;
+  for (int32_t i = 0; i < n; ++i) {
+    uint32_t w = u(in[i]);
+    const int32_t s = mul31(ring[(p + reach) & RING_MASK], amplitude);
+    if (out) out[i] = KV_combine<Mode>(out[i], mul23(s, gain));
+    w += u(mul23(s, feedback));
+    ring[p] = static_cast<int32_t>(w);
+    p = (p - 1) & RING_MASK;
+  }
+  position = static_cast<uint16_t>(p);
+}
+
 using NetworkLoop = void (*)(const int32_t*, int32_t, int32_t*, uint16_t&, const KV_word*, int32_t);
 
 template <size_t... M>
 constexpr std::array<NetworkLoop, sizeof...(M)> networkTable(std::index_sequence<M...>) {
   return {networkLoop<static_cast<int>(M)>...};
 }
+template <size_t... M>
+constexpr std::array<NetworkLoop, sizeof...(M)> oneTapTable(std::index_sequence<M...>) {
+  return {oneTapLoop<static_cast<int>(M)>...};
+}
 constexpr auto networkLoops = networkTable(std::make_index_sequence<KV_MODES>{});
+constexpr auto oneTapLoops = oneTapTable(std::make_index_sequence<KV_MODES>{});
+
+// A table of one group with one tap: delay, amplitude, the marker, gain, output, feedback.
+bool isOneTap(const KV_word* table, int32_t length) {
+  return length == KV_Effect_Deline::TAP_ENTRIES + KV_Effect_Deline::GROUP_ENTRIES &&
+         table[2] == KV_Effect_Deline::MARKER;
+}
 
 }  // namespace
 
@@ -132,7 +165,8 @@ void KV_Effect_Deline::process() {
   int32_t n = KV_lengthOf(input);
   const int32_t* in = view(input);
   if (n <= 0 || n != preparedLength || !in) return;
-  networkLoops[static_cast<size_t>(m)](in, n, ring, ringPosition, table, tableLength);
+  const auto& loops = isOneTap(table, tableLength) ? oneTapLoops : networkLoops;
+  loops[static_cast<size_t>(m)](in, n, ring, ringPosition, table, tableLength);
 }
 
 Group* KV_Effect_Deline::addGroup() {

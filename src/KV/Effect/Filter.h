@@ -28,9 +28,10 @@ struct KV_Effect_Onepole : KV_Effect {
 
 // One step of the one-pole low-pass: s moves by (x - s) x c / 2^32 without a signed multiply.
 // The sum is taken as (x + 2^31) - s and (s - c / 2) + product, so that only the subtraction, the
-// multiply and the last addition wait for the previous step.
+// multiply and the last addition wait for the previous step; x + 2^31 is written as the sign
+// flip it is, which the compiler leaves outside the chain.
 inline int32_t KV_onepoleStep(int32_t x, int32_t s, uint32_t c) {
-  const uint32_t u = (static_cast<uint32_t>(x) + 0x80000000u) - static_cast<uint32_t>(s);
+  const uint32_t u = (static_cast<uint32_t>(x) ^ 0x80000000u) - static_cast<uint32_t>(s);
   const uint32_t base = static_cast<uint32_t>(s) - (c >> 1);
   return static_cast<int32_t>(base + static_cast<uint32_t>((uint64_t{u} * c) >> 32));
 }

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "KV/Shared.h"
 #include "KV/KV.h"
@@ -20,8 +23,23 @@ inline int32_t KV_sampleOf(float x) {
   return static_cast<int32_t>(scaled);
 }
 
-// A sample as a host float: exactly s x 2^-30, rounded once to float.
-inline float KV_floatOf(int32_t s) { return static_cast<float>(static_cast<double>(s) * (1.0 / 1073741824.0)); }
+// KV_sampleOf over n floats, four at a time where SSE2 is there: the lanes' maximum answers its
+// second operand, -1, for a NaN, as the clip does.
+inline void KV_samplesOf(const float* x, int32_t* out, int32_t n) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128 low = _mm_set1_ps(-1.0f), high = _mm_set1_ps(1.0f), scale = _mm_set1_ps(1073741824.0f);
+  for (; i + 4 <= n; i += 4) {
+    const __m128 clipped = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(x + i), low), high);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_cvttps_epi32(_mm_mul_ps(clipped, scale)));
+  }
+#endif
+  for (; i < n; ++i) out[i] = KV_sampleOf(x[i]);
+}
+
+// A sample as a host float: exactly s x 2^-30, rounded once to float. Scaling by a power of two
+// commutes with the rounding, so s is rounded to float first and then scaled.
+inline float KV_floatOf(int32_t s) { return static_cast<float>(s) * (1.0f / 1073741824.0f); }
 
 // The pipe that new buffers and effects join; null when none is current.
 extern KV_Soundpipe* KV_currentpipe;

@@ -1,4 +1,7 @@
 // Buffers, the sound pipe and the effect base with its fades.
+#include <cmath>
+#include <limits>
+
 #include "EffectTest.h"
 
 #include <cmath>
@@ -296,6 +299,37 @@ TEST_F(Restart, GivesAFreshGraphsOutput) {
   const auto expected = feed(fresh, 2, 6);
   ASSERT_EQ(afterRestart.size(), expected.size());
   for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(afterRestart[i], expected[i]) << "block " << i / 11 << " output " << i % 11;
+}
+
+}  // namespace
+
+namespace {
+
+// Host floats in, four at a time and one at a time alike: clipped, NaN to -1, truncated.
+TEST(SampleConversion, BlocksConvertAsSingleSamples) {
+  const float inf = std::numeric_limits<float>::infinity();
+  std::vector<float> x{std::nanf(""), inf, -inf, 1.0f, -1.0f, std::nextafter(1.0f, 2.0f), std::nextafter(-1.0f, -2.0f),
+                       0.5f, -0.75f, 1e-9f, -1e-9f, -0.0f, 3.0f, -3.0f, 0.999999f, std::nanf(""), 0.25f};
+  std::vector<int32_t> y(x.size());
+  KV_samplesOf(x.data(), y.data(), static_cast<int32_t>(x.size()));
+  for (size_t i = 0; i < x.size(); ++i) EXPECT_EQ(y[i], KV_sampleOf(x[i])) << i;
+  EXPECT_EQ(y[0], -KV_ONE);
+  EXPECT_EQ(y[1], KV_ONE);
+}
+
+// A sample out is s x 2^-30 rounded once to float: at every magnitude, on and beside the halfway
+// points between neighbouring floats.
+TEST(SampleConversion, FloatOfRoundsOnce) {
+  for (int e = 24; e < 31; ++e)
+    for (int64_t m : {int64_t{1} << 23, (int64_t{1} << 24) - 1, int64_t{12345677}, int64_t{12345678}})
+      for (int64_t d : {-1, 0, 1}) {
+        const int64_t half = int64_t{1} << (e - 24);
+        for (int64_t v : {(m << (e - 23)) + half + d, -((m << (e - 23)) + half + d)}) {
+          if (v > INT32_MAX || v < INT32_MIN) continue;
+          const int32_t s = static_cast<int32_t>(v);
+          EXPECT_EQ(KV_floatOf(s), static_cast<float>(static_cast<double>(s) / 1073741824.0)) << s;
+        }
+      }
 }
 
 }  // namespace
