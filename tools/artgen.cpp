@@ -3,6 +3,8 @@
 // every picture and a selection of knob frames.
 //
 //   artgen <output folder> [font folder]
+//       the pictures at scale 1 under their resource names, and drawn again at twice the
+//       resolution under the same names with the suffix _2X
 //   artgen --meter <output folder> [font folder]     the meter demo's two pictures only
 //
 // Shapes are drawn from signed distances (coverage = 0.5 - distance, clamped), so every edge is
@@ -52,11 +54,15 @@ float smooth(float e0, float e1, float v) {
   return t * t * (3 - 2 * t);
 }
 
-// Premultiplied float pixels, composed with "over".
+// Premultiplied float pixels, composed with "over". A canvas of scale s has s x s pixels for each
+// unit of the drawing's coordinates: shapes and text are given in units and drawn at the full
+// resolution, so a picture at scale 2 is drawn again, not enlarged.
 struct Canvas {
-  int w, h;
+  int w, h;  // in pixels
+  float s;
   std::vector<float> px;  // r, g, b, a premultiplied
-  Canvas(int width, int height) : w(width), h(height), px(static_cast<size_t>(width) * height * 4, 0.0f) {}
+  Canvas(int width, int height, int scale = 1)
+      : w(width * scale), h(height * scale), s(static_cast<float>(scale)), px(static_cast<size_t>(w) * h * 4, 0.0f) {}
 
   void over(int x, int y, const Rgba& c, float coverage) {
     if (x < 0 || y < 0 || x >= w || y >= h) return;
@@ -69,15 +75,19 @@ struct Canvas {
     p[3] = a + p[3] * (1 - a);
   }
 
-  // Paints every pixel whose centre lies inside the shape given by its signed distance (negative
-  // inside), shaded by `shade` at the pixel centre.
-  void fill(const std::function<float(float, float)>& distance, const std::function<Rgba(float, float)>& shade) {
+  // Calls `paint` with every pixel and its centre in units.
+  void eachPixel(const std::function<void(int x, int y, float cx, float cy)>& paint) {
     for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        const float cx = x + 0.5f, cy = y + 0.5f;
-        const float cov = clamp01(0.5f - distance(cx, cy));
-        if (cov > 0) over(x, y, shade(cx, cy), cov);
-      }
+      for (int x = 0; x < w; ++x) paint(x, y, (x + 0.5f) / s, (y + 0.5f) / s);
+  }
+
+  // Paints every pixel whose centre lies inside the shape given by its signed distance in units
+  // (negative inside), shaded by `shade` at the pixel centre; the edge is one pixel wide.
+  void fill(const std::function<float(float, float)>& distance, const std::function<Rgba(float, float)>& shade) {
+    eachPixel([&](int x, int y, float cx, float cy) {
+      const float cov = clamp01(0.5f - distance(cx, cy) * s);
+      if (cov > 0) over(x, y, shade(cx, cy), cov);
+    });
   }
   void fill(const std::function<float(float, float)>& distance, const Rgba& c) {
     fill(distance, [&](float, float) { return c; });
@@ -161,7 +171,12 @@ Font loadFont(const char* file) {
 // strokes on whole pixels vertically, so small captions stay crisp.
 float drawText(Canvas* canvas, const Font& font, int pixels, const std::string& text, float x, float y,
                const Rgba& colour, float tracking = 0, bool centre = false) {
-  FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(pixels));
+  // Sizes and places in units; measured without a canvas at scale 1.
+  const float s = canvas ? canvas->s : 1.0f;
+  x *= s;
+  y *= s;
+  tracking *= s;
+  FT_Set_Pixel_Sizes(font.face, 0, static_cast<FT_UInt>(static_cast<float>(pixels) * s));
   auto advanceOf = [&]() {
     float total = 0;
     for (char ch : text) {
@@ -186,7 +201,7 @@ float drawText(Canvas* canvas, const Font& font, int pixels, const std::string& 
       }
     pen += std::round(g->advance.x / 64.0f) + tracking;
   }
-  return width;
+  return width / s;
 }
 
 // A caption with a soft black shadow one pixel below.
@@ -208,16 +223,16 @@ const Rgba kCaption = rgb(196, 199, 205);
 // ---------------------------------------------------------------------------------------------
 // Textures
 
-Canvas panelTexture(const Rgba& base, int seed, float grain) {
-  Canvas c(128, 128);
-  for (int y = 0; y < 128; ++y)
-    for (int x = 0; x < 128; ++x) {
-      // Fine horizontal brushing plus a faint mottle, both periodic over 128 pixels.
-      const float brush = periodicNoise(x * 0.125f, y * 4.0f, 1.0f, 16, seed) - 0.5f;
-      const float mottle = periodicNoise(static_cast<float>(x), static_cast<float>(y), 16.0f, 128, seed + 1) - 0.5f;
-      const float k = 1.0f + grain * (0.9f * brush + 0.6f * mottle);
-      c.over(x, y, scaled(base, k), 1.0f);
-    }
+Canvas panelTexture(const Rgba& base, int seed, float grain, int scale) {
+  Canvas c(128, 128, scale);
+  c.eachPixel([&](int x, int y, float, float) {
+    // Fine horizontal brushing plus a faint mottle, both periodic over 128 units.
+    const float u = static_cast<float>(x) / c.s, v = static_cast<float>(y) / c.s;
+    const float brush = periodicNoise(u * 0.125f, v * 4.0f, 1.0f, 16, seed) - 0.5f;
+    const float mottle = periodicNoise(u, v, 16.0f, 128, seed + 1) - 0.5f;
+    const float k = 1.0f + grain * (0.9f * brush + 0.6f * mottle);
+    c.over(x, y, scaled(base, k), 1.0f);
+  });
   return c;
 }
 
@@ -227,22 +242,23 @@ Canvas panelTexture(const Rgba& base, int seed, float grain) {
 
 using Pieces = std::map<std::string, kvpic::Image>;
 
-kvpic::Image cut(const kvpic::Image& from, int x0, int y0) {
-  kvpic::Image out(10, 10);
-  for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) std::memcpy(out.at(x, y), from.at(x0 + x, y0 + y), 4);
+kvpic::Image cut(const kvpic::Image& from, int x0, int y0, int n) {
+  kvpic::Image out(n, n);
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) std::memcpy(out.at(x, y), from.at(x0 + x, y0 + y), 4);
   return out;
 }
 
-void cutNine(const Canvas& canvas, char prefix, Pieces& into) {
+void cutNine(const Canvas& canvas, char prefix, const std::string& suffix, Pieces& into) {
+  const int n = canvas.w / 3;
   const kvpic::Image full = canvas.image();
   const char* columns = "LMR";
   const char* rows = "TMB";
   for (int r = 0; r < 3; ++r)
     for (int c = 0; c < 3; ++c) {
       if (r == 1 && c == 1) continue;
-      std::string name{prefix, columns[c], rows[r]};
-      into[name] = cut(full, 10 * c, 10 * r);
+      const std::string name = std::string{prefix, columns[c], rows[r]} + suffix;
+      into[name] = cut(full, n * c, n * r, n);
     }
 }
 
@@ -256,9 +272,9 @@ bool facesLight(float x, float y, float size) {
 
 // The shadow frame round the editor: a dark outline, a two-pixel raised bevel, and a soft shadow
 // the raised rim casts onto the panel inside it.
-Canvas outerFrame() {
+Canvas outerFrame(int scale) {
   const float n = 30;
-  Canvas c(30, 30);
+  Canvas c(30, 30, scale);
   c.fill([&](float x, float y) { return -boxDistance(x, y, 3, 3, n - 3, n - 3); },
          [&](float x, float y) {
            // Inner shadow: stronger below the top and left rims, where the light comes from.
@@ -269,27 +285,25 @@ Canvas outerFrame() {
            return rgb(0, 0, 0, a);
          });
   // Rim: outline, then the bevel.
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 30; ++x) {
-      const float cx = x + 0.5f, cy = y + 0.5f;
-      const float d = std::min(std::min(cx, cy), std::min(n - cx, n - cy));  // distance to the outside
-      if (d > 3) continue;
-      const bool light = facesLight(cx, cy, n);
-      Rgba col;
-      if (d < 1) col = kOutline;
-      else if (d < 2) col = light ? rgb(92, 96, 104) : rgb(24, 25, 28);
-      else col = light ? rgb(64, 67, 74) : rgb(31, 33, 37);
-      c.over(x, y, col, 1.0f);
-    }
+  c.eachPixel([&](int x, int y, float cx, float cy) {
+    const float d = std::min(std::min(cx, cy), std::min(n - cx, n - cy));  // distance to the outside
+    if (d > 3) return;
+    const bool light = facesLight(cx, cy, n);
+    Rgba col;
+    if (d < 1) col = kOutline;
+    else if (d < 2) col = light ? rgb(92, 96, 104) : rgb(24, 25, 28);
+    else col = light ? rgb(64, 67, 74) : rgb(31, 33, 37);
+    c.over(x, y, col, 1.0f);
+  });
   return c;
 }
 
 // The group frame: a raised plate with a one-pixel outline, a highlight along its top and left
 // edges and a drop shadow below and to the right. The plate's interior is the GMM picture, which
 // starts 6 pixels inside the frame: the pieces draw only their outer 6 pixels.
-Canvas groupFrame() {
+Canvas groupFrame(int scale) {
   const float n = 30;
-  Canvas c(30, 30);
+  Canvas c(30, 30, scale);
   // Drop shadow of the plate (outline box 4 ... 26), offset one pixel right and two down.
   // Only outside the outline: inside it the plate is opaque.
   c.fill([&](float x, float y) { return std::max(boxDistance(x, y, 0, 0, n, n), -boxDistance(x, y, 4, 4, n - 4, n - 4)); },
@@ -297,15 +311,13 @@ Canvas groupFrame() {
            const float d = boxDistance(x - 1.0f, y - 2.0f, 4, 4, n - 4, n - 4, 1.0f);
            return rgb(0, 0, 0, 0.45f * std::pow(clamp01(1 - (d + 0.5f) / 4.0f), 1.6f));
          });
-  for (int y = 0; y < 30; ++y)
-    for (int x = 0; x < 30; ++x) {
-      const float cx = x + 0.5f, cy = y + 0.5f;
-      const float d = std::min(std::min(cx, cy), std::min(n - cx, n - cy));
-      if (d < 4 || d > 6) continue;
-      const bool light = facesLight(cx, cy, n);
-      const Rgba col = d < 5 ? kOutline : (light ? rgb(98, 103, 112) : rgb(34, 36, 40));
-      c.over(x, y, col, 1.0f);
-    }
+  c.eachPixel([&](int x, int y, float cx, float cy) {
+    const float d = std::min(std::min(cx, cy), std::min(n - cx, n - cy));
+    if (d < 4 || d > 6) return;
+    const bool light = facesLight(cx, cy, n);
+    const Rgba col = d < 5 ? kOutline : (light ? rgb(98, 103, 112) : rgb(34, 36, 40));
+    c.over(x, y, col, 1.0f);
+  });
   // The pixels under the interior stay transparent: the plate shows through the right and
   // bottom pieces, which are painted over it.
   return c;
@@ -317,8 +329,8 @@ Canvas groupFrame() {
 
 constexpr float kKnobStart = -135.0f, kKnobSweep = 270.0f;
 
-kvpic::Image knobFrame(int frame, int frames) {
-  Canvas c(32, 32);
+kvpic::Image knobFrame(int frame, int frames, int scale) {
+  Canvas c(32, 32, scale);
   const float cx = 16.0f, cy = 15.5f;
   const float angle = (kKnobStart + kKnobSweep * frame / (frames - 1)) * kPi / 180;  // clockwise from up
   const float start = kKnobStart * kPi / 180, end = (kKnobStart + kKnobSweep) * kPi / 180;
@@ -380,8 +392,8 @@ kvpic::Image knobFrame(int frame, int frames) {
 // Button: frame 0 off, frame 1 on. A raised key with a round lamp and its state written on it;
 // when on, the key is pressed in, the lamp glows amber and the word lights up.
 
-kvpic::Image buttonFrame(bool on, const Font& bold) {
-  Canvas c(40, 24);
+kvpic::Image buttonFrame(bool on, const Font& bold, int scale) {
+  Canvas c(40, 24, scale);
   const float l = 1.5f, t = 1.5f, r = 38.5f, b = 21.5f;
   // Drop shadow (smaller when the key is pressed).
   const float lift = on ? 0.6f : 1.6f;
@@ -426,8 +438,8 @@ kvpic::Image buttonFrame(bool on, const Font& bold) {
 // ---------------------------------------------------------------------------------------------
 // Logo and captions
 
-kvpic::Image siteLogo(const Font& bold, const Font& regular) {
-  Canvas c(160, 30);
+kvpic::Image siteLogo(const Font& bold, const Font& regular, int scale) {
+  Canvas c(160, 30, scale);
   // Emblem: an amber ring holding a fundamental and its second harmonic.
   const float ex = 20.0f, ey = 15.0f;
   c.fill([&](float x, float y) { return circleDistance(x, y, ex + 0.5f, ey + 1.2f, 12.5f); },
@@ -464,8 +476,8 @@ kvpic::Image siteLogo(const Font& bold, const Font& regular) {
 }
 
 kvpic::Image textPicture(int w, int h, const Font& font, int pixels, const std::vector<std::string>& lines,
-                         const Rgba& colour, float tracking, float firstBaseline, float lineStep) {
-  Canvas c(w, h);
+                         const Rgba& colour, float tracking, float firstBaseline, float lineStep, int scale) {
+  Canvas c(w, h, scale);
   for (size_t i = 0; i < lines.size(); ++i)
     caption(c, font, pixels, lines[i], w / 2.0f, firstBaseline + lineStep * static_cast<float>(i), colour, tracking, true);
   return c.image();
@@ -714,32 +726,36 @@ int main(int argc, char** argv) {
   const Font regular = loadFont("DejaVuSans.ttf");
   const Font condensed = loadFont("DejaVuSansCondensed-Bold.ttf");
 
+  // Every picture at scale 1 and, under its name with _2X, at scale 2.
   std::map<std::string, kvpic::Image> stills;
-  cutNine(outerFrame(), 'A', stills);
-  cutNine(groupFrame(), 'G', stills);
-  stills["BGND"] = panelTexture(kPanel, 11, 0.07f).image();
-  stills["GMM"] = panelTexture(kPlate, 23, 0.06f).image();
-  stills["SITELOGO"] = siteLogo(bold, regular);
-  stills["T_MULTIPLIER"] = textPicture(80, 24, bold, 11, {"Multiplier"}, kCaption, 0.3f, 16.0f, 0);
-  stills["S_HIGH"] = textPicture(24, 11, condensed, 9, {"High"}, kCaption, 0.2f, 8.0f, 0);
-  stills["S_LOW"] = textPicture(23, 9, condensed, 9, {"Low"}, kCaption, 0.2f, 7.0f, 0);
-  stills["S_MIDDLE"] = textPicture(36, 9, condensed, 9, {"Middle"}, kCaption, 0.2f, 7.0f, 0);
-  stills["S_MIDDLE_FREQ"] = textPicture(37, 22, condensed, 9, {"Middle", "freq."}, kCaption, 0.2f, 8.0f, 11.0f);
-  stills["S_MIDDLE_WIDTH"] = textPicture(37, 20, condensed, 9, {"Middle", "width"}, kCaption, 0.2f, 8.0f, 10.0f);
-
-  std::vector<kvpic::Image> knob;
-  for (int f = 0; f < 100; ++f) knob.push_back(knobFrame(f, 100));
-  const std::vector<kvpic::Image> button = {buttonFrame(false, condensed), buttonFrame(true, condensed)};
+  std::map<std::string, std::vector<kvpic::Image>> strips;
+  for (int scale = 1; scale <= 2; ++scale) {
+    const std::string x = scale == 1 ? "" : "_2X";
+    cutNine(outerFrame(scale), 'A', x, stills);
+    cutNine(groupFrame(scale), 'G', x, stills);
+    stills["BGND" + x] = panelTexture(kPanel, 11, 0.07f, scale).image();
+    stills["GMM" + x] = panelTexture(kPlate, 23, 0.06f, scale).image();
+    stills["SITELOGO" + x] = siteLogo(bold, regular, scale);
+    stills["T_MULTIPLIER" + x] = textPicture(80, 24, bold, 11, {"Multiplier"}, kCaption, 0.3f, 16.0f, 0, scale);
+    stills["S_HIGH" + x] = textPicture(24, 11, condensed, 9, {"High"}, kCaption, 0.2f, 8.0f, 0, scale);
+    stills["S_LOW" + x] = textPicture(23, 9, condensed, 9, {"Low"}, kCaption, 0.2f, 7.0f, 0, scale);
+    stills["S_MIDDLE" + x] = textPicture(36, 9, condensed, 9, {"Middle"}, kCaption, 0.2f, 7.0f, 0, scale);
+    stills["S_MIDDLE_FREQ" + x] =
+        textPicture(37, 22, condensed, 9, {"Middle", "freq."}, kCaption, 0.2f, 8.0f, 11.0f, scale);
+    stills["S_MIDDLE_WIDTH" + x] =
+        textPicture(37, 20, condensed, 9, {"Middle", "width"}, kCaption, 0.2f, 8.0f, 10.0f, scale);
+    std::vector<kvpic::Image>& knob = strips["KNOB" + x];
+    for (int f = 0; f < 100; ++f) knob.push_back(knobFrame(f, 100, scale));
+    strips["BUT" + x] = {buttonFrame(false, condensed, scale), buttonFrame(true, condensed, scale)};
+  }
 
   Resources res;
   for (auto& [name, img] : stills) res.files[name] = kvpic::encodeKVIF(img);
-  res.files["KNOB"] = kvpic::encodeKVVF(knob);
-  res.files["BUT"] = kvpic::encodeKVVF(button);
+  for (auto& [name, frames] : strips) res.files[name] = kvpic::encodeKVVF(frames);
 
   bool ok = true;
   for (auto& [name, bytes] : res.files) {
-    const bool strip = name == "KNOB" || name == "BUT";
-    const std::string path = out + "/" + name + (strip ? ".kvvf" : ".kvif");
+    const std::string path = out + "/" + name + (strips.count(name) ? ".kvvf" : ".kvif");
     if (bytes.empty() || !kvpic::writeFile(path, bytes)) {
       std::fprintf(stderr, "artgen: cannot write %s\n", path.c_str());
       ok = false;
@@ -780,7 +796,7 @@ int main(int argc, char** argv) {
   int x = 220, y = 530;
   note("pictures (2x, over a checkerboard)", x, y - 8);
   for (auto& [name, img] : stills) {
-    if (img.width == 128) continue;
+    if (img.width == 128 || (name.size() > 3 && name.compare(name.size() - 3, 3, "_2X") == 0)) continue;
     if (x + img.width * 2 > 1040) {
       x = 220;
       y += 76;
