@@ -8,6 +8,9 @@
 #include "kvpicture.h"
 #include "vst/aeffect.h"
 
+// The variable the project's plug-ins read for their editor's scale.
+constexpr const char* SCALE_VARIABLE = "VARNEX_UI_SCALE";
+
 class EditorHost {
  public:
   EditorHost() = default;
@@ -41,6 +44,10 @@ class EditorHost {
   void pump(int ms = 30);
   // What the editor's window shows, width x height of the editor's rectangle.
   bool screenshot(kvpic::Image& out);
+
+  // Makes the editors of this process's plug-ins open at `scale` (1 or 2) whatever the screen:
+  // sets their variable VARNEX_UI_SCALE; 0 clears it, leaving the choice to the screen.
+  static void forceScale(int scale);
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -32,6 +32,11 @@ void registerClass() {
 }
 }  // namespace
 
+void EditorHost::forceScale(int scale) {
+  // The process's block, which the plug-in reads; not the C runtime's copy.
+  SetEnvironmentVariableA(SCALE_VARIABLE, scale == 0 ? nullptr : (scale == 2 ? "2" : "1"));
+}
+
 bool EditorHost::createWindow(std::string& error) {
   registerClass();
   native_ = new Native;

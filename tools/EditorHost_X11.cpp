@@ -4,6 +4,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <cstdlib>
+
 #include "EditorHost.h"
 
 struct EditorHost::Native {
@@ -11,6 +13,11 @@ struct EditorHost::Native {
   Window window = 0;
   bool buttonDown = false;
 };
+
+void EditorHost::forceScale(int scale) {
+  if (scale == 0) unsetenv(SCALE_VARIABLE);
+  else setenv(SCALE_VARIABLE, scale == 2 ? "2" : "1", 1);
+}
 
 bool EditorHost::createWindow(std::string& error) {
   native_ = new Native;
@@ -24,8 +31,10 @@ bool EditorHost::createWindow(std::string& error) {
   const int screen = DefaultScreen(d);
   // Side by side, so that several editors of one program never cover each other on the screen
   // (what a screenshot reads).
+  // Only as many as the screen's width holds: a window partly off the screen cannot be read back.
   static int opened = 0;
-  const int x = (opened++ % 4) * (width_ + 8);
+  const int across = DisplayWidth(d, screen) / (width_ + 8);
+  const int x = across > 0 ? (opened++ % (across < 4 ? across : 4)) * (width_ + 8) : 0;
   native_->window = XCreateSimpleWindow(d, RootWindow(d, screen), x, 0, static_cast<unsigned>(width_),
                                         static_cast<unsigned>(height_), 0, BlackPixel(d, screen),
                                         BlackPixel(d, screen));

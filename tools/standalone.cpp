@@ -4,7 +4,7 @@
 //
 //   varnex --list                      back ends and their modes
 //   varnex [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor]
-//          [--connect] [--screenshot FILE.png]
+//          [--connect] [--screenshot FILE.png] [--scale 1|2]
 //
 //   --backend NAME   the back end whose name starts with NAME (case ignored); default the first
 //                    that opens
@@ -12,6 +12,7 @@
 //   --seconds S      run for S seconds (default: until the editor window is closed, or 10 s
 //                    without an editor)
 //   --tone HZ        feed a sine of HZ instead of the input (to hear the harmonics at once)
+//   --scale 1|2      the editor's scale, whatever the screen's DPI (as VARNEX_UI_SCALE sets it)
 //   --connect        JACK: connect system:capture_1 to the input and the outputs to
 //                    system:playback_1/2
 #include <atomic>
@@ -43,7 +44,7 @@ const cli::Tool kTool = {
     "varnex",
     "usage: varnex --list\n"
     "       varnex [--backend NAME] [--mode N] [--seconds S] [--tone HZ] [--no-editor] [--connect]\n"
-    "              [--screenshot FILE.png]\n"
+    "              [--screenshot FILE.png] [--scale 1|2]\n"
     "Runs the Varnex harmonic exciter live on a sound card, with its editor in a window of its own.\n"
     "  --list           the back ends and their modes (an absent one says why)\n"
     "  --backend NAME   the back end whose name starts with NAME; default the first that opens\n"
@@ -53,6 +54,7 @@ const cli::Tool kTool = {
     "  --no-editor      run without the editor (no display needed)\n"
     "  --connect        JACK: connect system:capture_1 to the input, the outputs to system:playback_1/2\n"
     "  --screenshot F   save the editor's picture at the end\n"
+    "  --scale 1|2      the editor's scale, whatever the screen's DPI\n"
     "  --help, --version\n"};
 
 // What the block callback works with; set before the device starts, read on its thread.
@@ -203,7 +205,8 @@ int main(int argc, char** argv) {
   [[maybe_unused]] bool connect = false;  // JACK only
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    const bool takesValue = a == "--backend" || a == "--mode" || a == "--seconds" || a == "--tone" || a == "--screenshot";
+    const bool takesValue = a == "--backend" || a == "--mode" || a == "--seconds" || a == "--tone" || a == "--screenshot" ||
+                            a == "--scale";
     const char* v = takesValue && i + 1 < argc ? argv[++i] : nullptr;
     if (takesValue && !v) return cli::wrongUsage(kTool, a + " needs a value");
     bool good = true;
@@ -215,6 +218,11 @@ int main(int argc, char** argv) {
     else if (a == "--seconds") good = cli::parseNumber(v, 0, 1e7, seconds);
     else if (a == "--tone") good = cli::parseNumber(v, 1, 1e5, live.toneHz);
     else if (a == "--screenshot") screenshot = v;
+    else if (a == "--scale") {
+      int scale = 0;
+      good = cli::parseInt(v, 1, 2, scale);
+      if (good) EditorHost::forceScale(scale);
+    }
     else return cli::wrongUsage(kTool, "unknown option " + a);
     if (!good) return cli::wrongUsage(kTool, "bad value for " + a + ": " + v);
   }

@@ -34,6 +34,8 @@ const cli::Tool kTool = {
     "  --move X,Y | --press X,Y | --release X,Y | --click X,Y | --drag X0,Y0,X1,Y1\n"
     "  --wait MS                       keep the editor running for MS milliseconds\n"
     "  --screenshot FILE.png           save what the editor shows\n"
+    "  --scale 1|2                     open the editor at this scale whatever the screen's DPI (the\n"
+    "                                  actions' coordinates are the editor's pixels at that scale)\n"
     "  --help, --version\n"};
 
 struct Action {
@@ -94,7 +96,7 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     const bool takesValue = a == "-p" || a == "-i" || a == "-o" || a == "-b" || a == "-r" || a == "--bass" ||
-                            a == "--harmonics" || a == "--spectrum" || isEditorAction(a);
+                            a == "--harmonics" || a == "--spectrum" || a == "--scale" || isEditorAction(a);
     const char* v = takesValue && i + 1 < argc ? argv[++i] : nullptr;
     if (takesValue && !v) return cli::wrongUsage(kTool, a + " needs a value");
     bool good = true;
@@ -109,6 +111,12 @@ int main(int argc, char** argv) {
     else if (a == "--stereo") stereo = true;
     else if (a == "--pcm16") pcm16 = true;
     else if (a == "--editor") editorMode = true;
+    else if (a == "--scale") {
+      int scale = 0;
+      good = cli::parseInt(v, 1, 2, scale);
+      if (good) EditorHost::forceScale(scale);
+      editorMode = true;
+    }
     else if (isEditorAction(a)) {
       actions.push_back({a, v});
       editorMode = true;

@@ -97,8 +97,10 @@ class KV_Application : public KV_Apptpl {
   // Runs a host block: the first input channel in, the result to the first two outputs.
   void runBlock(float** inputs, float** outputs, int32_t count) override;
   void setSampleRate(int32_t rate) override;
-  int32_t editorWidth() const override { return width; }
-  int32_t editorHeight() const override { return height; }
+  int32_t editorWidth() const override { return width * scale; }
+  int32_t editorHeight() const override { return height * scale; }
+  KV_error scaleEditor(int32_t to) override;
+  int32_t editorScale() const override { return scale; }
 
   // Gives every effect the sample rate, in run order.
   void sendClock();
@@ -107,7 +109,8 @@ class KV_Application : public KV_Apptpl {
   void rangeOf(int index, float& mn, float& mx) const;
 
   std::atomic<bool> resetPending{false};  // a reset asked for and not yet done by runBlock
-  int32_t width = 0, height = 0;
+  int32_t width = 0, height = 0;  // the editor's size at scale 1
+  int32_t scale = 1;
   int32_t blockLength = 0;
   int32_t sampleRate = 0;
   KV_Object* graph[GRAPH_SLOTS] = {};
@@ -133,5 +136,9 @@ class KV_Application : public KV_Apptpl {
   KV_error buildGraph();
   void destroyGraph();
   KV_error buildLayout();
+  // One widget's rectangle, picture and drawing from scale `from` to scale `to`.
+  KV_error scaleWidget(int slot, int32_t from, int32_t to);
+  // The resource names of the widgets at the present scale; the widgets keep pointers to them.
+  char scaledResources[WIDGET_SLOTS][24] = {};
   void destroyLayout();
 };

@@ -77,6 +77,20 @@ class KV_Apptpl {
   virtual void runBlock(float** inputs, float** outputs, int32_t count) = 0;
   // A rate truncated toward zero; the effects recompute what depends on it.
   virtual void setSampleRate(int32_t rate) = 0;
+  // The editor's size at its present scale.
   virtual int32_t editorWidth() const = 0;
   virtual int32_t editorHeight() const = 0;
+  // The editor laid out at `scale` (1 or 2; 1 after build): every widget rectangle scaled, the
+  // pictures drawn at that scale, the captions' font and the knobs' drag scaled with it. Only
+  // while no window holds the widgets; another scale is refused with KV_ERROR_PARAM_REQUIRED.
+  virtual KV_error scaleEditor(int32_t scale) = 0;
+  virtual int32_t editorScale() const = 0;
+
+  // The scale an editor opened into the platform window `parent` (null: before there is one) is
+  // to have: the environment variable <NAME>_UI_SCALE (the product's name in upper case) set to 1
+  // or 2, otherwise 2 on a screen of 144 DPI and above, else 1.
+  KV_API int32_t chooseEditorScale(void* parent) const;
+  // The editor's size at another scale.
+  int32_t editorWidthAt(int32_t scale) const { return editorWidth() / editorScale() * scale; }
+  int32_t editorHeightAt(int32_t scale) const { return editorHeight() / editorScale() * scale; }
 };

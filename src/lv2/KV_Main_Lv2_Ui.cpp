@@ -54,6 +54,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char*, LV2U
     return nullptr;
   }
   (void)ui->app->build();
+  (void)ui->app->scaleEditor(ui->app->chooseEditorScale(parent));
   const int32_t w = ui->app->editorWidth(), h = ui->app->editorHeight();
   ui->panel.reset(new (std::nothrow) KV_Win_Native(w, h));
   if (!ui->panel || !ui->panel->hwnd(parent)) {

@@ -13,15 +13,25 @@ KV_Main_Vst_Editor::KV_Main_Vst_Editor(KV_Main_Vst* p)
 KV_Main_Vst_Editor::~KV_Main_Vst_Editor() = default;
 
 bool KV_Main_Vst_Editor::getRect(ERect** rect) {
+  // Open: the size shown; closed: the size the next open will choose.
+  const KV_Apptpl& app = *plugin->app;
+  const int32_t scale = systemWindow ? app.editorScale() : app.chooseEditorScale(nullptr);
   sharedRect.top = 0;
   sharedRect.left = 0;
-  sharedRect.bottom = static_cast<int16_t>(plugin->app->editorHeight());
-  sharedRect.right = static_cast<int16_t>(plugin->app->editorWidth());
+  sharedRect.bottom = static_cast<int16_t>(app.editorHeightAt(scale));
+  sharedRect.right = static_cast<int16_t>(app.editorWidthAt(scale));
   *rect = &sharedRect;
   return true;
 }
 
+void KV_Main_Vst_Editor::useScale(int32_t scale) {
+  (void)plugin->app->scaleEditor(scale);
+  const int32_t w = plugin->app->editorWidth(), h = plugin->app->editorHeight();
+  if (panel->width != w || panel->height != h) panel.reset(new KV_Win_Native(w, h));
+}
+
 bool KV_Main_Vst_Editor::open(void* parent) {
+  useScale(plugin->app->chooseEditorScale(parent));
   systemWindow = parent;
   if (parent)
     KV_Win_Native::fitParent(static_cast<KV_Win_Parent>(parent), plugin->app->editorWidth(),

@@ -1,6 +1,7 @@
 // The plug-in's editor: hangs the framework's window into the host's editor window on open,
 // lets the application attach its widgets, and undoes both on close. Drawing and mouse handling
-// belong to the window and the widgets.
+// belong to the window and the widgets. Each open chooses the scale (1, or 2 on a high-density
+// screen) and lays the product out at it.
 #pragma once
 
 #include <memory>
@@ -23,6 +24,11 @@ class KV_Main_Vst_Editor : public AEffEditor {
   // Windows delivers the window's messages itself; the X11 window reads its events here.
   void idle() override;
 
-  const std::unique_ptr<KV_Win_Native> panel;
+  // The window of the present scale: made again when an open chooses another scale.
+  std::unique_ptr<KV_Win_Native> panel;
   KV_Main_Vst* plugin;
+
+ private:
+  // The product laid out at `scale` and a window of its size.
+  void useScale(int32_t scale);
 };

@@ -161,3 +161,72 @@ TEST(LayoutTeardown, WidgetsGoLastFirstAndAnEmptySlotSaysSo) {
 }
 
 }  // namespace
+
+namespace {
+
+// The layout at scale 2: every rectangle twice that of scale 1, the pictures drawn at twice the
+// resolution, the captions' font and the knobs' drag scaled; and back to scale 1 unchanged.
+TEST(LayoutScale, TwiceEveryRectangleAndPictureAndBackAgain) {
+  KV_Application one, two;
+  one.build();
+  two.build();
+  ASSERT_EQ(two.scaleEditor(2), KV_OK);
+  EXPECT_EQ(two.editorWidth(), 2 * one.editorWidth());
+  EXPECT_EQ(two.editorHeight(), 2 * one.editorHeight());
+  EXPECT_EQ(two.editorWidthAt(1), one.editorWidth());
+  for (int s = 1; s <= 32; ++s) {
+    auto* a = static_cast<KV_Wid*>(one.widget(s));
+    auto* b = static_cast<KV_Wid*>(two.widget(s));
+    EXPECT_EQ(b->left, 2 * a->left) << s;
+    EXPECT_EQ(b->top, 2 * a->top) << s;
+    EXPECT_EQ(b->width, 2 * a->width) << s;
+    EXPECT_EQ(b->height, 2 * a->height) << s;
+    if (typeid(*a) == typeid(KV_Wid_Pic)) {
+      const auto* pa = static_cast<KV_Wid_Pic*>(a);
+      const auto* pb = static_cast<KV_Wid_Pic*>(b);
+      ASSERT_NE(pb->picture.pixels, nullptr) << s;
+      EXPECT_EQ(pb->picture.width, 2 * pa->picture.width) << s;
+      EXPECT_EQ(pb->picture.height, 2 * pa->picture.height) << s;
+    }
+    if (typeid(*a) == typeid(KV_Wid_Text)) {
+      EXPECT_EQ(static_cast<KV_Wid_Text*>(b)->scale, 2) << s;
+    }
+  }
+  auto* knob = static_cast<KV_Wid_Knob*>(two.widget(30));
+  EXPECT_EQ(knob->strip.width, 64u);
+  EXPECT_EQ(knob->strip.frames, 100u);
+  EXPECT_EQ(knob->frame, 61);
+  EXPECT_EQ(static_cast<KV_Wid_Butt*>(two.widget(21))->strip.width, 80u);
+
+  // The randomize knob turned at scale 2: 20 pixels right are 10 frames, as 10 pixels at scale 1.
+  KV_Win win(two.editorWidth(), two.editorHeight());
+  two.attachWindow(reinterpret_cast<KV_Object*>(&win));
+  win.mouseMove(118, 406);
+  ASSERT_EQ(win.hovered, two.widget(30));
+  win.mouseDown(118, 406);
+  win.mouseMove(138, 406);
+  win.mouseUp();
+  EXPECT_EQ(knob->frame, 70);
+  two.detachWindow();
+
+  EXPECT_EQ(two.scaleEditor(3), KV_ERROR_PARAM_REQUIRED);
+  ASSERT_EQ(two.scaleEditor(1), KV_OK);
+  for (int s = 1; s <= 32; ++s) {
+    auto* a = static_cast<KV_Wid*>(one.widget(s));
+    auto* b = static_cast<KV_Wid*>(two.widget(s));
+    EXPECT_EQ(b->rect().right, a->rect().right) << s;
+    EXPECT_EQ(b->rect().bottom, a->rect().bottom) << s;
+    EXPECT_EQ(b->left, a->left) << s;
+    EXPECT_EQ(b->top, a->top) << s;
+    if (typeid(*a) == typeid(KV_Wid_Pic)) {
+      EXPECT_EQ(static_cast<KV_Wid_Pic*>(b)->picture.pixels, static_cast<KV_Wid_Pic*>(a)->picture.pixels) << s;
+    }
+  }
+  EXPECT_EQ(static_cast<KV_Wid_Knob*>(two.widget(30))->strip.block, static_cast<KV_Wid_Knob*>(one.widget(30))->strip.block);
+  testing::internal::CaptureStdout();
+  one.destroy();
+  two.destroy();
+  testing::internal::GetCapturedStdout();
+}
+
+}  // namespace

@@ -32,8 +32,10 @@ void KV_Wid_Knob::mouseDown(int32_t x, int32_t y) {
 
 void KV_Wid_Knob::mouseDrag(int32_t x, int32_t y) {
   if (strip.frames == 0) return;
-  const int64_t f = static_cast<int64_t>(anchorFrame) + (static_cast<int64_t>(x) - anchorX) +
-                    (static_cast<int64_t>(anchorY) - y);
+  const int64_t moved = (static_cast<int64_t>(x) - anchorX) + (static_cast<int64_t>(anchorY) - y);
+  // Whole steps of `scale` pixels, truncated toward zero: the same movement either way turns
+  // the knob by the same number of frames.
+  const int64_t f = static_cast<int64_t>(anchorFrame) + moved / scale;
   const int64_t last = static_cast<int64_t>(strip.frames) - 1;
   if (f < 0 || f > last) {
     // Re-anchoring at the limit: a movement back takes effect at once.
@@ -95,6 +97,13 @@ KV_value knobBound(KV_Object* o, KV_value v) {
   return KV_value::ofFloat(k->*Bound);
 }
 
+// Pixels of drag per frame, 1 to KV_Wid_MAX_SCALE.
+KV_value knobScale(KV_Object* o, KV_value v) {
+  KV_Wid_Knob* k = static_cast<KV_Wid_Knob*>(o);
+  if (KV_isNumber(v) && v.asTruncated() >= 1 && v.asTruncated() <= KV_Wid_MAX_SCALE) k->scale = v.asTruncated();
+  return KV_value::ofInt(k->scale);
+}
+
 KV_value knobVal(KV_Object* o, KV_value v) {
   KV_Wid_Knob* k = static_cast<KV_Wid_Knob*>(o);
   if (KV_isNumber(v)) k->setValue(static_cast<float>(v.asNumber()));
@@ -111,5 +120,6 @@ const KV_option KV_Wid_Knob_options[] = {
     KV_opt("mn", knobBound<&KV_Wid_Knob::minimum>),
     KV_opt("mx", knobBound<&KV_Wid_Knob::maximum>),
     KV_opt("var", KV_Wid_varOption<KV_Wid_Knob>),
+    KV_opt("scale", knobScale),
     KV_opt_end(KV_Wid_options),
 };

@@ -1,5 +1,6 @@
 // The rotary knob: a frame strip whose frames show the pointer from the lowest to the highest
-// position, turned by dragging one pixel per frame; values map linearly onto frames.
+// position, turned by dragging one pixel per frame (`scale` pixels on a scaled editor); values map
+// linearly onto frames.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,7 @@ struct KV_Wid_Knob : KV_Wid {
   float minimum = 0.0f;
   float maximum = 100.0f;
   KV_Shared<int32_t> frame{0};  // set by -val on any thread and by drags
+  int32_t scale = 1;  // pixels of drag per frame: the same hand movement on a larger editor
   KV_Wid_com com = nullptr;
   KV_word dat = 0;
   const char* resourceName = nullptr;  // not owned; set once a strip has been given

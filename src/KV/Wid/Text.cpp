@@ -59,6 +59,17 @@ KV_value textHorz(KV_Object* o, KV_value v) {
   return KV_value::ofInt(asText(o)->alignment);
 }
 
+// 1 to MAX_SCALE; the text is drawn again at the next paint.
+KV_value textScale(KV_Object* o, KV_value v) {
+  KV_Wid_Text* t = asText(o);
+  if (KV_isNumber(v) && v.asTruncated() != t->scale && v.asTruncated() >= 1 && v.asTruncated() <= KV_Wid_MAX_SCALE) {
+    t->scale = v.asTruncated();
+    t->rendered = nullptr;
+    t->makeFont();
+  }
+  return KV_value::ofInt(t->scale);
+}
+
 KV_value textBold(KV_Object* o, KV_value v) {
   KV_Wid_Text* t = asText(o);
   if (KV_isNumber(v)) {
@@ -80,5 +91,6 @@ const KV_option KV_Wid_Text_options[] = {
     KV_opt("size", textSize),
     KV_opt("horz", textHorz),
     KV_opt("bold", textBold),
+    KV_opt("scale", textScale),
     KV_opt_end(KV_Wid_options),
 };

@@ -15,6 +15,7 @@ struct KV_Wid_Text_Base : KV_Wid_Pic {
   int32_t size = 0;                   // character height in pixels
   int32_t alignment = 0;              // 0 centred, negative left, positive right
   uint8_t bold = 0;
+  int32_t scale = 1;                  // the font is drawn at this many times its size, the default one too
   const char* rendered = nullptr;     // the text pointer at the last render
 
   // Draws the text first when it is not the one last drawn (a new -text, or never drawn).
@@ -23,7 +24,7 @@ struct KV_Wid_Text_Base : KV_Wid_Pic {
     picture.blend(target, x, y, src);
   }
 
-  // Makes the font of the face, size and weight now set; nothing here.
+  // Makes the font of the face, size, weight and scale now set; nothing here.
   virtual void makeFont() {}
 };
 

@@ -93,7 +93,7 @@ KV_Wid_Text_Linux::~KV_Wid_Text_Linux() {
 void KV_Wid_Text_Linux::makeFont() {
   if (!face || size == 0) return;
   std::lock_guard<std::mutex> lock(freetypeLock);
-  FT_Face made = openFace(face, size, bold != 0);
+  FT_Face made = openFace(face, size * scale, bold != 0);
   if (!made) return;  // the previous font stays
   if (font) FT_Done_Face(static_cast<FT_Face>(font));
   font = made;
@@ -107,7 +107,7 @@ void KV_Wid_Text_Linux::render() {
   std::lock_guard<std::mutex> lock(freetypeLock);
   FT_Face f = static_cast<FT_Face>(font);
   FT_Face own = nullptr;
-  if (!f) f = own = openFace(DEFAULT_FACE, DEFAULT_SIZE, true);
+  if (!f) f = own = openFace(DEFAULT_FACE, DEFAULT_SIZE * scale, true);
   const char* t = text ? text : "";
   if (f) {
     const int32_t ascent = static_cast<int32_t>(f->size->metrics.ascender >> 6);

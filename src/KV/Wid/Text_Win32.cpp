@@ -12,14 +12,39 @@ KV_Wid_Text_Win32::~KV_Wid_Text_Win32() {
   if (font) DeleteObject(font);
 }
 
+namespace {
+// The device context's default font at `scale` times its size, for a widget without a face of its
+// own; null at scale 1, where the default font itself is used.
+HFONT scaledDefaultFont(int32_t scale) {
+  LOGFONTA lf{};
+  if (scale == 1 || !GetObjectA(GetStockObject(SYSTEM_FONT), sizeof lf, &lf)) return nullptr;
+  lf.lfHeight *= scale;
+  lf.lfWidth *= scale;
+  lf.lfOutPrecision = OUT_TT_PRECIS;
+  lf.lfQuality = PROOF_QUALITY;
+  return CreateFontIndirectA(&lf);
+}
+}  // namespace
+
 void KV_Wid_Text_Win32::makeFont() {
-  if (!face || size == 0) return;
-  HFONT made = CreateFontA(-size, 0, 0, 0, bold ? 700 : 400, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0,
+  if (!face || size == 0) {
+    // Without a face only the scale decides: the default font enlarged, or the default itself
+    // again in place of one enlarged before.
+    if (scale == 1 && !enlargedDefault) return;
+    HFONT made = scaledDefaultFont(scale);
+    if (picture.dc) SelectObject(picture.dc, made ? made : static_cast<HFONT>(GetStockObject(SYSTEM_FONT)));
+    if (font) DeleteObject(font);
+    font = made;
+    enlargedDefault = made != nullptr;
+    return;
+  }
+  HFONT made = CreateFontA(-size * scale, 0, 0, 0, bold ? 700 : 400, FALSE, FALSE, FALSE, 0, OUT_TT_PRECIS, 0,
                            PROOF_QUALITY, 0, face);
   if (!made) return;
   if (picture.dc) SelectObject(picture.dc, made);
   if (font) DeleteObject(font);
   font = made;
+  enlargedDefault = false;
 }
 
 void KV_Wid_Text_Win32::render() {

@@ -7,6 +7,7 @@
 
 struct KV_Wid_Text_Win32 : KV_Wid_Text_Base {
   HFONT font = nullptr;
+  bool enlargedDefault = false;  // font is the default font enlarged for a scale above 1
 
   ~KV_Wid_Text_Win32() override;
 

@@ -64,6 +64,9 @@ struct KV_Wid : KV_Object {
 
 extern const KV_option KV_Wid_options[];
 
+// The largest scale of a scaled editor that the widgets accept (-scale of texts and knobs).
+constexpr int32_t KV_Wid_MAX_SCALE = 8;
+
 // A numeric option's value: an integer, or a float truncated toward zero.
 inline bool KV_isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
 

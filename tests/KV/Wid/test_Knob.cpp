@@ -150,6 +150,27 @@ TEST_F(KnobDrag, OnePixelPerFrameOnBothAxesWithReanchoringAtTheLimits) {
   EXPECT_EQ(knob.frame, 97);
 }
 
+TEST_F(KnobDrag, AtScaleTwoAFrameTakesTwoPixelsAlikeInBothDirections) {
+  int32_t scale = 0;
+  spcpp(KV_CMD("KV_Wid_Knob %o -scale 0 -scale 9 -scale"), &knob, &scale);  // out of range: kept
+  EXPECT_EQ(scale, 1);
+  spcpp(KV_CMD("KV_Wid_Knob %o -scale 2"), &knob);
+  knob.frame = 40;
+  knob.mouseDown(10, 10);
+  knob.mouseDrag(40, 20);  // 30 right, 10 down: 20 pixels
+  EXPECT_EQ(knob.frame, 50);
+  knob.mouseDrag(11, 10);  // one pixel: no whole step
+  EXPECT_EQ(knob.frame, 40);
+  knob.mouseDrag(9, 10);
+  EXPECT_EQ(knob.frame, 40);
+  knob.mouseDrag(7, 10);  // three back: one step
+  EXPECT_EQ(knob.frame, 39);
+  knob.mouseDrag(10, 500);  // far below the minimum, then back up by 10
+  EXPECT_EQ(knob.frame, 0);
+  knob.mouseDrag(10, 490);
+  EXPECT_EQ(knob.frame, 5);
+}
+
 TEST_F(KnobDrag, AReceiverGetsTheNewValueAndTheKnobDoesNotRedraw) {
   RecordingWin win;
   knob.attach(&win);

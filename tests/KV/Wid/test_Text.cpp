@@ -12,6 +12,13 @@
 
 namespace {
 
+// A face every platform here has: DejaVu through fontconfig, Arial through Wine's substitutes.
+#if defined(_WIN32)
+const char* const KV_Wid_Text_test_face = "Arial";
+#else
+const char* const KV_Wid_Text_test_face = "DejaVu Sans";
+#endif
+
 // The ink of a rendered text: its bounding box and what the pixels hold.
 struct Ink {
   int32_t left = INT32_MAX, right = -1, top = INT32_MAX, bottom = -1;
@@ -134,6 +141,35 @@ TEST_F(Text, OptionsAnswerTheirValuesAndAFaceWithoutASizeMakesNoFont) {
   const Ink small = paint();
   EXPECT_GT(big.bottom - big.top, small.bottom - small.top);
   EXPECT_GT(big.right - big.left, small.right - small.left);
+}
+
+// At scale 2 the text is drawn with its font at twice the size, the default font as a given one;
+// back at scale 1 it is drawn as before.
+TEST_F(Text, ScaleTwoDrawsTheFontAtTwiceItsSizeAndScaleOneAsBefore) {
+  for (int faced = 0; faced < 2; ++faced) {
+    if (faced) ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Text -w 120 -h 24 -text Mx -font %s -size 11"), &text, KV_Wid_Text_test_face), KV_OK);
+    else ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Text -w 120 -h 24 -text Mx"), &text), KV_OK);
+    text->attach(&win);
+    target.resize(120, 24);
+    const Ink one = paint();
+    ASSERT_GT(one.opaque, 10) << faced;
+    spcpp(KV_CMD("KV_Wid_Text %o -w 240 -h 48 -scale 2"), text);
+    EXPECT_EQ(text->scale, 2);
+    target.resize(240, 48);
+    const Ink two = paint();
+    const double w1 = one.right - one.left + 1, h1 = one.bottom - one.top + 1;
+    EXPECT_NEAR((two.right - two.left + 1) / w1, 2.0, 0.3) << faced;
+    EXPECT_NEAR((two.bottom - two.top + 1) / h1, 2.0, 0.3) << faced;
+    spcpp(KV_CMD("KV_Wid_Text %o -w 120 -h 24 -scale 1"), text);
+    target.resize(120, 24);
+    const Ink again = paint();
+    EXPECT_EQ(again.left, one.left) << faced;
+    EXPECT_EQ(again.right, one.right) << faced;
+    EXPECT_EQ(again.top, one.top) << faced;
+    EXPECT_EQ(again.opaque, one.opaque) << faced;
+    spcpp(KV_CMD("%o -delete"), text);
+    text = nullptr;
+  }
 }
 
 TEST(TextAlone, AWidgetOutsideAWindowDrawsNothing) {

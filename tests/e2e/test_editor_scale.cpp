@@ -1,0 +1,206 @@
+// The editor at scale 2 (344 x 476, the pictures drawn at twice the resolution) and at scale 1, as a
+// host shows it: in a real window (X11 under Xvfb, Win32 under Wine), read back from the screen.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "EditorHost.h"
+#include "KV/Pic/Pic.h"
+#include "KV/Vid.h"
+#include "PluginLoad.h"
+#include "VstHost.h"
+
+namespace {
+
+std::vector<uint8_t> fileBytes(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// The frames of the knob strip of one scale as drawn over black and over white: where both agree
+// the frame is opaque and the screen must show the frame's own colour.
+struct Knobs {
+  std::vector<uint8_t> data;
+  KV_Vid strip;
+  int n = 0;  // frame size in pixels
+  explicit Knobs(int scale) : data(fileBytes(std::string(VARNEX_ART) + (scale == 2 ? "/KNOB_2X.kvvf" : "/KNOB.kvvf"))) {
+    strip.map(data.data(), data.size());
+    n = static_cast<int>(strip.width);
+  }
+  long mismatch(const kvpic::Image& shot, int l, int t, uint32_t f) const {
+    KV_Pic<KV_Pix_A32> black, white;
+    black.resize(n, n);
+    white.resize(n, n);
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) black.row(y)[x] = KV_Pix_A32{0, 0, 0, 255}, white.row(y)[x] = KV_Pix_A32{255, 255, 255, 255};
+    strip.blend(f, black, 0, 0);
+    strip.blend(f, white, 0, 0);
+    long score = 0;
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
+        const KV_Pix_A32 b = black.row(y)[x], w = white.row(y)[x];
+        if (std::abs(b.r - w.r) > 2 || std::abs(b.g - w.g) > 2 || std::abs(b.b - w.b) > 2) continue;
+        const uint8_t* s = shot.at(l + x, t + y);
+        score += std::abs(s[0] - b.b) + std::abs(s[1] - b.g) + std::abs(s[2] - b.r);
+      }
+    return score;
+  }
+  // The frame the n x n area of `shot` at (l, t) shows; -1 when none fits.
+  int shownAt(const kvpic::Image& shot, int l, int t) const {
+    int best = -1;
+    long bestScore = -1;
+    for (uint32_t f = 0; f < strip.frames; ++f) {
+      const long score = mismatch(shot, l, t, f);
+      if (best < 0 || score < bestScore) best = static_cast<int>(f), bestScore = score;
+    }
+    return bestScore <= n * n * 3 ? best : -1;
+  }
+  // The frames of the five knobs (top-left corners at scale 1 times `scale`).
+  std::vector<int> frames(const kvpic::Image& shot, int scale) const {
+    static const int corners[5][2] = {{26, 124}, {70, 124}, {114, 124}, {43, 187}, {97, 187}};
+    std::vector<int> out;
+    for (const auto& p : corners) out.push_back(shownAt(shot, p[0] * scale, p[1] * scale));
+    return out;
+  }
+};
+
+kvpic::Image settled(EditorHost& e) {
+  kvpic::Image last, now;
+  e.pump(40);
+  EXPECT_TRUE(e.screenshot(last));
+  for (int i = 0; i < 40; ++i) {
+    e.pump(25);
+    if (!e.screenshot(now)) break;
+    if (now.bgra == last.bgra) return now;
+    last = now;
+  }
+  return last;
+}
+
+// FNV-1a over blue, green, red of every pixel outside the six text widgets (whose glyphs come from
+// the platform's fonts), row by row.
+uint64_t artworkHash(const kvpic::Image& shot) {
+  static const int texts[6][4] = {{10, 40, 152, 14}, {26, 109, 32, 14}, {70, 109, 32, 14},
+                                  {114, 109, 32, 14}, {38, 172, 42, 14}, {92, 172, 42, 14}};
+  uint64_t h = 0xcbf29ce484222325ull;
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x) {
+      bool text = false;
+      for (const auto& r : texts) text = text || (x >= r[0] && x < r[0] + r[2] && y >= r[1] && y < r[1] + r[3]);
+      if (text) continue;
+      for (int c = 0; c < 3; ++c) h = (h ^ shot.at(x, y)[c]) * 0x100000001b3ull;
+    }
+  return h;
+}
+
+ERect rectOf(AEffect* fx) {
+  ERect* r = nullptr;
+  EXPECT_EQ(call(fx, effEditGetRect, 0, 0, &r), 1);
+  return r ? *r : ERect{};
+}
+
+class ScaledEditor : public testing::Test {
+ protected:
+  void SetUp() override {
+    EditorHost::forceScale(2);
+    fx = openVarnex();
+    ASSERT_NE(fx, nullptr);
+  }
+  void TearDown() override {
+    editor.close();
+    if (fx) call(fx, effClose);
+    EditorHost::forceScale(0);
+  }
+  void openEditor() {
+    std::string error;
+    ASSERT_TRUE(editor.open(fx, error)) << error;
+  }
+  AEffect* fx = nullptr;
+  EditorHost editor;
+  Knobs knobs1{1}, knobs2{2};
+};
+
+TEST_F(ScaledEditor, OpensAt344By476WithTheKnobsDrawnAtTwiceTheResolution) {
+  const ERect before = rectOf(fx);
+  EXPECT_EQ(before.right, 344);
+  EXPECT_EQ(before.bottom, 476);
+  openEditor();
+  const kvpic::Image s = settled(editor);
+  ASSERT_EQ(s.width, 344);
+  ASSERT_EQ(s.height, 476);
+  EXPECT_EQ(rectOf(fx).right, 344);
+  ASSERT_EQ(knobs2.n, 64);
+  EXPECT_EQ(knobs2.frames(s, 2), (std::vector<int>{39, 99, 34, 61, 62}));
+}
+
+TEST_F(ScaledEditor, ADragMovesAKnobOneFramePerTwoPixels) {
+  openEditor();
+  // 60 pixels right and 20 down: 40 pixels, 20 frames up from 39, the hand movement of scale 1.
+  editor.drag(84, 280, 144, 300);
+  EXPECT_NEAR(fx->getParameter(fx, 1), 59.0 / 99.0, 1e-6);
+  // Three pixels back from the knob's centre: one whole step, one frame down.
+  editor.drag(84, 280, 81, 280);
+  EXPECT_NEAR(fx->getParameter(fx, 1), 58.0 / 99.0, 1e-6);
+  editor.move(10, 10);
+  // The value of frame 58 sent back through the parameter selects frame 57 (value to frame
+  // truncates), as at scale 1.
+  EXPECT_EQ(knobs2.frames(settled(editor), 2)[0], 57);
+}
+
+TEST_F(ScaledEditor, TheButtonTurnsThePathOffAndOnAtScaledCoordinates) {
+  openEditor();
+  const kvpic::Image before = settled(editor);
+  editor.click(92, 170);
+  EXPECT_EQ(fx->getParameter(fx, 0), 0.0f);
+  editor.drag(84, 280, 144, 300);  // greyed: ignored
+  EXPECT_NEAR(fx->getParameter(fx, 1), 0.4, 1e-6);
+  editor.click(92, 170);
+  EXPECT_EQ(fx->getParameter(fx, 0), 1.0f);
+  editor.move(10, 10);
+  EXPECT_EQ(settled(editor).bgra, before.bgra);
+}
+
+TEST_F(ScaledEditor, CloseAndReopenAtEitherScaleKeepTheKnobs) {
+  openEditor();
+  editor.drag(226, 406, 266, 406);  // stability: 20 frames up
+  editor.close();
+  openEditor();
+  const kvpic::Image reopened = settled(editor);
+  EXPECT_EQ(knobs2.frames(reopened, 2), (std::vector<int>{39, 99, 34, 61, 82}));
+  editor.close();
+
+  // The next open at scale 1: the rectangle says so before the open, and the panel is the
+  // scale-1 one with the same knob positions.
+  EditorHost::forceScale(1);
+  EXPECT_EQ(rectOf(fx).right, 172);
+  EXPECT_EQ(rectOf(fx).bottom, 238);
+  openEditor();
+  const kvpic::Image small = settled(editor);
+  ASSERT_EQ(small.width, 172);
+  EXPECT_EQ(knobs1.frames(small, 1), (std::vector<int>{39, 99, 34, 61, 82}));
+  editor.close();
+  // And at scale 2 again, drawn as before. (Whole panels are compared: the tile buffer is not
+  // cleared between tiles, so a panel partly redrawn after a drag may differ from a whole one in
+  // the last bits of the nearly opaque background.)
+  EditorHost::forceScale(2);
+  openEditor();
+  EXPECT_EQ(settled(editor).bgra, reopened.bgra);
+}
+
+// Scale 1 shows exactly what the editor showed before it had a scale: the checksums of the
+// artwork (everything but the text widgets) on the screen, recorded from that editor, on and off.
+TEST_F(ScaledEditor, ScaleOneIsPixelIdenticalToTheEditorBeforeScaling) {
+  EditorHost::forceScale(1);
+  openEditor();
+  EXPECT_EQ(artworkHash(settled(editor)), 0x5d8ad46a29c34865ull);
+  editor.click(46, 85);
+  editor.move(5, 5);
+  EXPECT_EQ(artworkHash(settled(editor)), 0xb8045e029bbe4c59ull);
+}
+
+}  // namespace
