@@ -20,13 +20,18 @@ inline std::vector<uint8_t> readFile(const std::string& path) {
 }
 
 // The knob's frames as drawn over black and over white: where both agree the frame is opaque
-// and the screen must show the frame's own colour, whatever lies under the knob.
+// and the screen must show the frame's own colour, whatever lies under the knob. The strip of the
+// editor's scale: 32 x 32 frames at scale 1, 64 x 64 at scale 2.
 struct KnobFrames {
-  std::vector<uint8_t> data = readFile(VARNEX_ART "/KNOB.kvvf");
+  std::vector<uint8_t> data;
   KV_Vid strip;
-  KnobFrames() { strip.map(data.data(), data.size()); }
+  int n = 0;  // frame size in pixels
+  explicit KnobFrames(int scale = 1) : data(readFile(std::string(VARNEX_ART) + (scale == 2 ? "/KNOB_2X.kvvf" : "/KNOB.kvvf"))) {
+    strip.map(data.data(), data.size());
+    n = static_cast<int>(strip.width);
+  }
 
-  // The frame of the strip that the 32 x 32 area of `shot` at (l, t) shows; -1 when none fits.
+  // The frame of the strip that the n x n area of `shot` at (l, t) shows; -1 when none fits.
   int shownAt(const kvpic::Image& shot, int l, int t) const {
     int best = -1;
     long bestScore = -1;
@@ -34,19 +39,19 @@ struct KnobFrames {
       const long score = mismatch(shot, l, t, f);
       if (best < 0 || score < bestScore) best = static_cast<int>(f), bestScore = score;
     }
-    return bestScore <= 32 * 32 * 3 ? best : -1;
+    return bestScore <= n * n * 3 ? best : -1;
   }
   long mismatch(const kvpic::Image& shot, int l, int t, uint32_t f) const {
     KV_Pic<KV_Pix_A32> black, white;
-    black.resize(32, 32);
-    white.resize(32, 32);
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) black.row(y)[x] = KV_Pix_A32{0, 0, 0, 255}, white.row(y)[x] = KV_Pix_A32{255, 255, 255, 255};
+    black.resize(n, n);
+    white.resize(n, n);
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) black.row(y)[x] = KV_Pix_A32{0, 0, 0, 255}, white.row(y)[x] = KV_Pix_A32{255, 255, 255, 255};
     strip.blend(f, black, 0, 0);
     strip.blend(f, white, 0, 0);
     long score = 0;
-    for (int y = 0; y < 32; ++y)
-      for (int x = 0; x < 32; ++x) {
+    for (int y = 0; y < n; ++y)
+      for (int x = 0; x < n; ++x) {
         const KV_Pix_A32 b = black.row(y)[x], w = white.row(y)[x];
         if (std::abs(b.r - w.r) > 2 || std::abs(b.g - w.g) > 2 || std::abs(b.b - w.b) > 2) continue;
         const uint8_t* s = shot.at(l + x, t + y);
@@ -56,12 +61,13 @@ struct KnobFrames {
   }
 };
 
-// The knobs' top-left corners: source, 2x, 3x, randomize, stability.
+// The knobs' top-left corners at scale 1: source, 2x, 3x, randomize, stability.
 inline constexpr int kKnobs[5][2] = {{26, 124}, {70, 124}, {114, 124}, {43, 187}, {97, 187}};
 
-inline std::vector<int> knobFrames(const KnobFrames& k, const kvpic::Image& shot) {
+// The five knobs' frames on an editor at `scale`.
+inline std::vector<int> knobFrames(const KnobFrames& k, const kvpic::Image& shot, int scale = 1) {
   std::vector<int> frames;
-  for (const auto& p : kKnobs) frames.push_back(k.shownAt(shot, p[0], p[1]));
+  for (const auto& p : kKnobs) frames.push_back(k.shownAt(shot, p[0] * scale, p[1] * scale));
   return frames;
 }
 

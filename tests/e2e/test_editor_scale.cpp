@@ -3,84 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "EditorHost.h"
-#include "KV/Pic/Pic.h"
-#include "KV/Vid.h"
+#include "EditorShots.h"
 #include "PluginLoad.h"
 #include "VstHost.h"
 
 namespace {
-
-std::vector<uint8_t> fileBytes(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
-
-// The frames of the knob strip of one scale as drawn over black and over white: where both agree
-// the frame is opaque and the screen must show the frame's own colour.
-struct Knobs {
-  std::vector<uint8_t> data;
-  KV_Vid strip;
-  int n = 0;  // frame size in pixels
-  explicit Knobs(int scale) : data(fileBytes(std::string(VARNEX_ART) + (scale == 2 ? "/KNOB_2X.kvvf" : "/KNOB.kvvf"))) {
-    strip.map(data.data(), data.size());
-    n = static_cast<int>(strip.width);
-  }
-  long mismatch(const kvpic::Image& shot, int l, int t, uint32_t f) const {
-    KV_Pic<KV_Pix_A32> black, white;
-    black.resize(n, n);
-    white.resize(n, n);
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x) black.row(y)[x] = KV_Pix_A32{0, 0, 0, 255}, white.row(y)[x] = KV_Pix_A32{255, 255, 255, 255};
-    strip.blend(f, black, 0, 0);
-    strip.blend(f, white, 0, 0);
-    long score = 0;
-    for (int y = 0; y < n; ++y)
-      for (int x = 0; x < n; ++x) {
-        const KV_Pix_A32 b = black.row(y)[x], w = white.row(y)[x];
-        if (std::abs(b.r - w.r) > 2 || std::abs(b.g - w.g) > 2 || std::abs(b.b - w.b) > 2) continue;
-        const uint8_t* s = shot.at(l + x, t + y);
-        score += std::abs(s[0] - b.b) + std::abs(s[1] - b.g) + std::abs(s[2] - b.r);
-      }
-    return score;
-  }
-  // The frame the n x n area of `shot` at (l, t) shows; -1 when none fits.
-  int shownAt(const kvpic::Image& shot, int l, int t) const {
-    int best = -1;
-    long bestScore = -1;
-    for (uint32_t f = 0; f < strip.frames; ++f) {
-      const long score = mismatch(shot, l, t, f);
-      if (best < 0 || score < bestScore) best = static_cast<int>(f), bestScore = score;
-    }
-    return bestScore <= n * n * 3 ? best : -1;
-  }
-  // The frames of the five knobs (top-left corners at scale 1 times `scale`).
-  std::vector<int> frames(const kvpic::Image& shot, int scale) const {
-    static const int corners[5][2] = {{26, 124}, {70, 124}, {114, 124}, {43, 187}, {97, 187}};
-    std::vector<int> out;
-    for (const auto& p : corners) out.push_back(shownAt(shot, p[0] * scale, p[1] * scale));
-    return out;
-  }
-};
-
-kvpic::Image settled(EditorHost& e) {
-  kvpic::Image last, now;
-  e.pump(40);
-  EXPECT_TRUE(e.screenshot(last));
-  for (int i = 0; i < 40; ++i) {
-    e.pump(25);
-    if (!e.screenshot(now)) break;
-    if (now.bgra == last.bgra) return now;
-    last = now;
-  }
-  return last;
-}
 
 // FNV-1a over blue, green, red of every pixel outside the six text widgets (whose glyphs come from
 // the platform's fonts), row by row.
@@ -122,7 +53,7 @@ class ScaledEditor : public testing::Test {
   }
   AEffect* fx = nullptr;
   EditorHost editor;
-  Knobs knobs1{1}, knobs2{2};
+  KnobFrames knobs1{1}, knobs2{2};
 };
 
 TEST_F(ScaledEditor, OpensAt344By476WithTheKnobsDrawnAtTwiceTheResolution) {
@@ -130,12 +61,12 @@ TEST_F(ScaledEditor, OpensAt344By476WithTheKnobsDrawnAtTwiceTheResolution) {
   EXPECT_EQ(before.right, 344);
   EXPECT_EQ(before.bottom, 476);
   openEditor();
-  const kvpic::Image s = settled(editor);
+  const kvpic::Image s = settledShot(editor);
   ASSERT_EQ(s.width, 344);
   ASSERT_EQ(s.height, 476);
   EXPECT_EQ(rectOf(fx).right, 344);
   ASSERT_EQ(knobs2.n, 64);
-  EXPECT_EQ(knobs2.frames(s, 2), (std::vector<int>{39, 99, 34, 61, 62}));
+  EXPECT_EQ(knobFrames(knobs2, s, 2), (std::vector<int>{39, 99, 34, 61, 62}));
 }
 
 TEST_F(ScaledEditor, ADragMovesAKnobOneFramePerTwoPixels) {
@@ -149,12 +80,12 @@ TEST_F(ScaledEditor, ADragMovesAKnobOneFramePerTwoPixels) {
   editor.move(10, 10);
   // The value of frame 58 sent back through the parameter selects frame 57 (value to frame
   // truncates), as at scale 1.
-  EXPECT_EQ(knobs2.frames(settled(editor), 2)[0], 57);
+  EXPECT_EQ(knobFrames(knobs2, settledShot(editor), 2)[0], 57);
 }
 
 TEST_F(ScaledEditor, TheButtonTurnsThePathOffAndOnAtScaledCoordinates) {
   openEditor();
-  const kvpic::Image before = settled(editor);
+  const kvpic::Image before = settledShot(editor);
   editor.click(92, 170);
   EXPECT_EQ(fx->getParameter(fx, 0), 0.0f);
   editor.drag(84, 280, 144, 300);  // greyed: ignored
@@ -162,7 +93,7 @@ TEST_F(ScaledEditor, TheButtonTurnsThePathOffAndOnAtScaledCoordinates) {
   editor.click(92, 170);
   EXPECT_EQ(fx->getParameter(fx, 0), 1.0f);
   editor.move(10, 10);
-  EXPECT_EQ(settled(editor).bgra, before.bgra);
+  EXPECT_EQ(settledShot(editor).bgra, before.bgra);
 }
 
 TEST_F(ScaledEditor, CloseAndReopenAtEitherScaleKeepTheKnobs) {
@@ -170,8 +101,8 @@ TEST_F(ScaledEditor, CloseAndReopenAtEitherScaleKeepTheKnobs) {
   editor.drag(226, 406, 266, 406);  // stability: 20 frames up
   editor.close();
   openEditor();
-  const kvpic::Image reopened = settled(editor);
-  EXPECT_EQ(knobs2.frames(reopened, 2), (std::vector<int>{39, 99, 34, 61, 82}));
+  const kvpic::Image reopened = settledShot(editor);
+  EXPECT_EQ(knobFrames(knobs2, reopened, 2), (std::vector<int>{39, 99, 34, 61, 82}));
   editor.close();
 
   // The next open at scale 1: the rectangle says so before the open, and the panel is the
@@ -180,16 +111,16 @@ TEST_F(ScaledEditor, CloseAndReopenAtEitherScaleKeepTheKnobs) {
   EXPECT_EQ(rectOf(fx).right, 172);
   EXPECT_EQ(rectOf(fx).bottom, 238);
   openEditor();
-  const kvpic::Image small = settled(editor);
+  const kvpic::Image small = settledShot(editor);
   ASSERT_EQ(small.width, 172);
-  EXPECT_EQ(knobs1.frames(small, 1), (std::vector<int>{39, 99, 34, 61, 82}));
+  EXPECT_EQ(knobFrames(knobs1, small), (std::vector<int>{39, 99, 34, 61, 82}));
   editor.close();
   // And at scale 2 again, drawn as before. (Whole panels are compared: the tile buffer is not
   // cleared between tiles, so a panel partly redrawn after a drag may differ from a whole one in
   // the last bits of the nearly opaque background.)
   EditorHost::forceScale(2);
   openEditor();
-  EXPECT_EQ(settled(editor).bgra, reopened.bgra);
+  EXPECT_EQ(settledShot(editor).bgra, reopened.bgra);
 }
 
 // Scale 1 shows exactly what the editor showed before it had a scale: the checksums of the
@@ -205,10 +136,10 @@ constexpr uint64_t kBeforeOn = 0x5d8ad46a29c34865ull, kBeforeOff = 0xb8045e029bb
 TEST_F(ScaledEditor, ScaleOneIsPixelIdenticalToTheEditorBeforeScaling) {
   EditorHost::forceScale(1);
   openEditor();
-  EXPECT_EQ(artworkHash(settled(editor)), kBeforeOn);
+  EXPECT_EQ(artworkHash(settledShot(editor)), kBeforeOn);
   editor.click(46, 85);
   editor.move(5, 5);
-  EXPECT_EQ(artworkHash(settled(editor)), kBeforeOff);
+  EXPECT_EQ(artworkHash(settledShot(editor)), kBeforeOff);
 }
 
 }  // namespace
