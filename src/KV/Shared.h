@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 // One field: relaxed atomic stores and loads, so that neither side races and a change is seen by
@@ -61,6 +62,17 @@ class KV_Sequence {
     if (before & 1u) return false;
     loads();
     return count_.load(std::memory_order_relaxed) == before;
+  }
+
+  // The fields copied into `used` when no write overlaps the copy; otherwise `used` keeps the set
+  // it had.
+  template <class T, size_t N>
+  void take(const KV_Shared<T>* const (&fields)[N], T (&used)[N]) const noexcept {
+    T copy[N];
+    if (read([&] {
+          for (size_t i = 0; i < N; ++i) copy[i] = fields[i]->acquire();
+        }))
+      for (size_t i = 0; i < N; ++i) used[i] = copy[i];
   }
 
  private:

@@ -161,15 +161,8 @@ void KV_Effect_Dist::computeRate() {
 }
 
 KV_Effect_Dist::Settings KV_Effect_Dist::settings() {
-  int32_t l = 0, m = 0;
-  if (limitsChange.read([&] {
-        l = L.acquire();
-        m = M.acquire();
-      })) {
-    usedL = l;
-    usedM = m;
-  }
-  return Settings{usedL, usedM, C, flags, shift};
+  limitsChange.take({&L, &M}, used);
+  return Settings{used[0], used[1], C, flags, shift};
 }
 
 // The clipper in 64-bit intermediates: inside the ranges the defaults produce it is the 32-bit
@@ -237,15 +230,8 @@ void KV_Effect_Ampdet::process() {
   int32_t* rect = view(rectified);
   const int32_t mo = mode;
   const int m = mo >= 0 && mo < KV_MODES ? mo : KV_MODE_SET;
-  int32_t k1 = 0, k2 = 0;
-  if (coefficientChange.read([&] {
-        k1 = c1.acquire();
-        k2 = c2.acquire();
-      })) {
-    used1 = k1;
-    used2 = k2;
-  }
-  e = ampdetLoops[op * KV_MODES + m](in, env, rect, n, e, used1, used2);
+  coefficientChange.take({&c1, &c2}, used);
+  e = ampdetLoops[op * KV_MODES + m](in, env, rect, n, e, used[0], used[1]);
 }
 
 const KV_option KV_Effect_Gtzero_options[] = {

@@ -61,7 +61,7 @@ struct KV_Effect_Dist : KV_Effect {
   int32_t clip(int32_t x, const Settings& set);
 
  private:
-  int32_t usedL = 8388608, usedM = 4194304;
+  int32_t used[2] = {8388608, 4194304};  // L and M as the blocks run with them
 };
 
 struct KV_Effect_Ampdet : KV_Effect {
@@ -87,7 +87,7 @@ struct KV_Effect_Ampdet : KV_Effect {
   int32_t coefficient(float f) const;
 
  private:
-  int32_t used1 = 0, used2 = 0;  // the coefficients the blocks run with
+  int32_t used[2] = {0, 0};  // c1 and c2 as the blocks run with them
 };
 
 KV_API extern const KV_option KV_Effect_Gtzero_options[];

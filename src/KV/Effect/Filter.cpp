@@ -1,6 +1,5 @@
 #include "KV/Effect/Filter.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
 #include <new>
@@ -156,13 +155,7 @@ void KV_Effect_Bapass::process() {
   int32_t n;
   const int32_t m = mode;
   if (!viewBlock(*this, input, output, in, out, n) || !validMode(m)) return;
-  int32_t taken[3];
-  if (coefficientChange.read([&] {
-        taken[0] = c0.acquire();
-        taken[1] = c1.acquire();
-        taken[2] = c2.acquire();
-      }))
-    std::copy(taken, taken + 3, used);
+  coefficientChange.take({&c0, &c1, &c2}, used);
   BapassState s{used[0], used[1], used[2], x1, x2, y1, y2};
   bapassLoops[static_cast<size_t>(m)](in, out, n, s);
   x1 = s.x1;
