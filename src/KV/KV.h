@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <new>
 
 #include "KV/Export.h"
 
@@ -72,6 +73,12 @@ struct KV_option {
 };
 
 constexpr KV_option KV_opt_creator(KV_creator c) { return KV_option{"", {.create = c}}; }
+
+// The creator of a class whose objects need nothing but their constructor: KV_opt_creator(KV_create<T>).
+template <class T>
+KV_Object* KV_create() {
+  return new (std::nothrow) T;
+}
 constexpr KV_option KV_opt(const char* name, KV_handler h) { return KV_option{name, {.handle = h}}; }
 constexpr KV_option KV_opt_end(const KV_option* base) { return KV_option{nullptr, {.base = base}}; }
 

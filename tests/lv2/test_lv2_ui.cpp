@@ -139,7 +139,7 @@ TEST(Lv2Ui, JalvShowsTheEditorAndAKnobDragWritesThePort) {
 
   const kvpic::Image expected = vstPanel();
   const std::string server = "kv-lv2-ui-" + std::to_string(getpid()), log = "jalv-" + server + ".log";
-  pid_t jack = start("jackd --no-realtime -n " + server + " -d dummy -r 48000 -p 256 >/dev/null 2>&1");
+  pid_t jack = start("jackd --no-realtime -n " + server + " -d dummy -r 48000 -p 1024 >/dev/null 2>&1");
   ASSERT_GT(jack, 0);
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const std::string env = "JACK_DEFAULT_SERVER=" + server + " ";
@@ -159,6 +159,9 @@ TEST(Lv2Ui, JalvShowsTheEditorAndAKnobDragWritesThePort) {
     shown = grab(d, panel, width, height);
     kvpic::writeFile("jalv-editor.png", kvpic::encodePNG(shown));
     std::remove("jalv-output.wav");
+    // Both clients' ports exist before they are joined (a loaded machine starts them slowly).
+    for (int i = 0; i < 100 && std::system((env + "jack_lsp | grep -q kvmetro:600_bpm").c_str()) != 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(std::system((env + "jack_connect kvmetro:600_bpm kvlv2:in").c_str()), 0);
     recorder = start(env + "exec jack_rec -f jalv-output.wav -d 3 kvlv2:out_l >/dev/null 2>&1");
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));

@@ -175,21 +175,16 @@ KV_value koefK(KV_Object* o, KV_value v) {
   return KV_value::ofInt(e->constant);
 }
 
-template <class T>
-KV_Object* create() {
-  return new (std::nothrow) T;
-}
-
 }  // namespace
 
 const KV_option KV_Effect_Zero_options[] = {
-    KV_opt_creator(create<KV_Effect_Zero>),
+    KV_opt_creator(KV_create<KV_Effect_Zero>),
     KV_opt("o", KV_bufferOption<KV_Effect_Zero, &KV_Effect_Zero::output>),
     KV_opt_end(KV_Effect_options),
 };
 
 const KV_option KV_Effect_Copy_options[] = {
-    KV_opt_creator(create<KV_Effect_Copy>),
+    KV_opt_creator(KV_create<KV_Effect_Copy>),
     KV_opt("i", KV_bufferOption<KV_Effect_Copy, &KV_Effect_Copy::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Copy, &KV_Effect_Copy::output>),
     KV_opt("is", strideOption<&KV_Effect_Copy::inStride>),
@@ -198,7 +193,7 @@ const KV_option KV_Effect_Copy_options[] = {
 };
 
 const KV_option KV_Effect_Oper_options[] = {
-    KV_opt_creator(create<KV_Effect_Oper>),
+    KV_opt_creator(KV_create<KV_Effect_Oper>),
     KV_opt("i1", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input1>),
     KV_opt("i2", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::input2>),
     KV_opt("o", KV_bufferOption<KV_Effect_Oper, &KV_Effect_Oper::output>),
@@ -207,7 +202,7 @@ const KV_option KV_Effect_Oper_options[] = {
 };
 
 const KV_option KV_Effect_Koef_options[] = {
-    KV_opt_creator(create<KV_Effect_Koef>),
+    KV_opt_creator(KV_create<KV_Effect_Koef>),
     KV_opt("i", KV_bufferOption<KV_Effect_Koef, &KV_Effect_Koef::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Koef, &KV_Effect_Koef::output>),
     KV_opt("oper", operOption<KV_Effect_Koef>),

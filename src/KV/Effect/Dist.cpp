@@ -34,9 +34,6 @@ KV_value limitOption(KV_Object* o, KV_value v) {
   return KV_value::ofInt(static_cast<int32_t>(as<T>(o)->limit));
 }
 
-KV_Object* createGtzero() { return new (std::nothrow) KV_Effect_Gtzero; }
-KV_Object* createLtzero() { return new (std::nothrow) KV_Effect_Ltzero; }
-
 // ---- Dist
 
 KV_Object* createDist() {
@@ -92,8 +89,6 @@ int64_t compress(int64_t q, int64_t e) {
 }
 
 // ---- Ampdet
-
-KV_Object* createAmpdet() { return new (std::nothrow) KV_Effect_Ampdet; }
 
 KV_value ampdetF(KV_Object* o, KV_value v, float KV_Effect_Ampdet::*f, KV_Shared<int32_t> KV_Effect_Ampdet::*c) {
   KV_Effect_Ampdet* a = as<KV_Effect_Ampdet>(o);
@@ -235,7 +230,7 @@ void KV_Effect_Ampdet::process() {
 }
 
 const KV_option KV_Effect_Gtzero_options[] = {
-    KV_opt_creator(createGtzero),
+    KV_opt_creator(KV_create<KV_Effect_Gtzero>),
     KV_opt("i", KV_bufferOption<KV_Effect_Gtzero, &KV_Effect_Gtzero::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Gtzero, &KV_Effect_Gtzero::output>),
     KV_opt("l", limitOption<KV_Effect_Gtzero>),
@@ -243,7 +238,7 @@ const KV_option KV_Effect_Gtzero_options[] = {
 };
 
 const KV_option KV_Effect_Ltzero_options[] = {
-    KV_opt_creator(createLtzero),
+    KV_opt_creator(KV_create<KV_Effect_Ltzero>),
     KV_opt("i", KV_bufferOption<KV_Effect_Ltzero, &KV_Effect_Ltzero::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Ltzero, &KV_Effect_Ltzero::output>),
     KV_opt("l", limitOption<KV_Effect_Ltzero>),
@@ -262,7 +257,7 @@ const KV_option KV_Effect_Dist_options[] = {
 };
 
 const KV_option KV_Effect_Ampdet_options[] = {
-    KV_opt_creator(createAmpdet),
+    KV_opt_creator(KV_create<KV_Effect_Ampdet>),
     KV_opt("i", KV_bufferOption<KV_Effect_Ampdet, &KV_Effect_Ampdet::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Ampdet, &KV_Effect_Ampdet::output>),
     KV_opt("a", KV_bufferOption<KV_Effect_Ampdet, &KV_Effect_Ampdet::rectified>),

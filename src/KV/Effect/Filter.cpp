@@ -197,15 +197,10 @@ KV_value bapassQ(KV_Object* o, KV_value v) {
   return KV_value::ofFloat(e->ratio);
 }
 
-template <class T>
-KV_Object* create() {
-  return new (std::nothrow) T;
-}
-
 }  // namespace
 
 const KV_option KV_Effect_Lopass_options[] = {
-    KV_opt_creator(create<KV_Effect_Lopass>),
+    KV_opt_creator(KV_create<KV_Effect_Lopass>),
     KV_opt("i", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
     KV_opt("f", onepoleF),
@@ -213,7 +208,7 @@ const KV_option KV_Effect_Lopass_options[] = {
 };
 
 const KV_option KV_Effect_Hipass_options[] = {
-    KV_opt_creator(create<KV_Effect_Hipass>),
+    KV_opt_creator(KV_create<KV_Effect_Hipass>),
     KV_opt("i", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Onepole, &KV_Effect_Onepole::output>),
     KV_opt("f", onepoleF),
@@ -221,7 +216,7 @@ const KV_option KV_Effect_Hipass_options[] = {
 };
 
 const KV_option KV_Effect_Bapass_options[] = {
-    KV_opt_creator(create<KV_Effect_Bapass>),
+    KV_opt_creator(KV_create<KV_Effect_Bapass>),
     KV_opt("i", KV_bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Bapass, &KV_Effect_Bapass::output>),
     KV_opt("f", bapassF),

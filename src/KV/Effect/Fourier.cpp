@@ -160,8 +160,6 @@ namespace {
 
 KV_Fourier_Transform* F(KV_Object* o) { return static_cast<KV_Fourier_Transform*>(o); }
 
-KV_Object* createTransform() { return new (std::nothrow) KV_Fourier_Transform; }
-
 KV_value transformW(KV_Object* o, KV_value) { return KV_value::ofObject(F(o)->spectrum); }
 
 bool isWord(KV_value v, const char* word) {
@@ -188,7 +186,7 @@ KV_value transformS(KV_Object* o, KV_value v) {
 }  // namespace
 
 const KV_option KV_Fourier_Transform_options[] = {
-    KV_opt_creator(createTransform),
+    KV_opt_creator(KV_create<KV_Fourier_Transform>),
     KV_opt("i", KV_bufferOption<KV_Fourier_Transform, &KV_Fourier_Transform::input>),
     KV_opt("w", transformW),
     KV_opt("d", transformD),

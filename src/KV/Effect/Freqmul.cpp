@@ -422,13 +422,10 @@ KV_value tolvarStab(KV_Object* o, KV_value v) {
   return KV_value::ofFloat(static_cast<float>(e->stab));
 }
 
-KV_Object* createTolvar() { return new (std::nothrow) KV_Effect_Tolvar; }
-KV_Object* createFreqmul() { return new (std::nothrow) KV_Effect_Freqmul; }
-
 }  // namespace
 
 const KV_option KV_Effect_Tolvar_options[] = {
-    KV_opt_creator(createTolvar),
+    KV_opt_creator(KV_create<KV_Effect_Tolvar>),
     KV_opt("i", optInput<KV_Effect_Tolvar>),
     KV_opt("o", optOutput<KV_Effect_Tolvar>),
     KV_opt("k", optK<KV_Effect_Tolvar>),
@@ -438,7 +435,7 @@ const KV_option KV_Effect_Tolvar_options[] = {
 };
 
 const KV_option KV_Effect_Freqmul_options[] = {
-    KV_opt_creator(createFreqmul),
+    KV_opt_creator(KV_create<KV_Effect_Freqmul>),
     KV_opt("i", optInput<KV_Effect_Freqmul>),
     KV_opt("o", optOutput<KV_Effect_Freqmul>),
     KV_opt("k", optK<KV_Effect_Freqmul>),

@@ -257,8 +257,6 @@ namespace {
 
 KV_Fourier_Noisegate* G(KV_Object* o) { return static_cast<KV_Fourier_Noisegate*>(o); }
 
-KV_Object* createNoisegate() { return new (std::nothrow) KV_Fourier_Noisegate; }
-
 KV_value noisegateI(KV_Object* o, KV_value v) {
   KV_Buffer* b;
   if (KV_liveRef(v, b) && G(o)->size(b)) {
@@ -298,7 +296,7 @@ KV_value noisegateW(KV_Object* o, KV_value) { return KV_value::ofObject(G(o)->pr
 }  // namespace
 
 const KV_option KV_Fourier_Noisegate_options[] = {
-    KV_opt_creator(createNoisegate),
+    KV_opt_creator(KV_create<KV_Fourier_Noisegate>),
     KV_opt("i", noisegateI),
     KV_opt("o1", noisegateO1),
     KV_opt("o2", noisegateO2),

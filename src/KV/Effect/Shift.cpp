@@ -160,10 +160,6 @@ void KV_Effect_Shift::process() {
 
 namespace {
 
-KV_Object* createOversam() { return new (std::nothrow) KV_Effect_Oversam; }
-KV_Object* createNshift() { return new (std::nothrow) KV_Effect_Nshift; }
-KV_Object* createShift() { return new (std::nothrow) KV_Effect_Shift; }
-
 KV_value oversamK(KV_Object* o, KV_value v) {
   if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Oversam>(o)->k = v.asTruncated();
   return KV_value::ofInt(as<KV_Effect_Oversam>(o)->k);
@@ -182,7 +178,7 @@ KV_value pitchP(KV_Object* o, KV_value v) {
 }  // namespace
 
 const KV_option KV_Effect_Oversam_options[] = {
-    KV_opt_creator(createOversam),
+    KV_opt_creator(KV_create<KV_Effect_Oversam>),
     KV_opt("i", KV_bufferOption<KV_Effect_Oversam, &KV_Effect_Oversam::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Oversam, &KV_Effect_Oversam::output>),
     KV_opt("k", oversamK),
@@ -190,7 +186,7 @@ const KV_option KV_Effect_Oversam_options[] = {
 };
 
 const KV_option KV_Effect_Nshift_options[] = {
-    KV_opt_creator(createNshift),
+    KV_opt_creator(KV_create<KV_Effect_Nshift>),
     KV_opt("i", KV_bufferOption<KV_Effect_Pitch, &KV_Effect_Pitch::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Pitch, &KV_Effect_Pitch::output>),
     KV_opt("s", pitchS),
@@ -199,7 +195,7 @@ const KV_option KV_Effect_Nshift_options[] = {
 };
 
 const KV_option KV_Effect_Shift_options[] = {
-    KV_opt_creator(createShift),
+    KV_opt_creator(KV_create<KV_Effect_Shift>),
     KV_opt("i", KV_bufferOption<KV_Effect_Pitch, &KV_Effect_Pitch::input>),
     KV_opt("o", KV_bufferOption<KV_Effect_Pitch, &KV_Effect_Pitch::output>),
     KV_opt("s", pitchS),

@@ -68,8 +68,6 @@ namespace {
 KV_Buffer* B(KV_Object* o) { return static_cast<KV_Buffer*>(o); }
 KV_Soundpipe* S(KV_Object* o) { return static_cast<KV_Soundpipe*>(o); }
 
-KV_Object* createBuffer() { return new (std::nothrow) KV_Buffer; }
-
 // Any value is kept, and answered with the type it came with: only a name given as text is read
 // as text, so that a number or a hexadecimal word answers as itself.
 KV_value bufferT(KV_Object* o, KV_value v) {
@@ -125,7 +123,7 @@ KV_value KV_Buffer_l(KV_Object* o, KV_value v) {
 }
 
 const KV_option KV_Buffer_options[] = {
-    KV_opt_creator(createBuffer), KV_opt("l", KV_Buffer_l),         KV_opt("t", bufferT),
+    KV_opt_creator(KV_create<KV_Buffer>), KV_opt("l", KV_Buffer_l),         KV_opt("t", bufferT),
     KV_opt("limit", bufferLimit), KV_opt("delete", KV_Object_delete), KV_opt_end(KV_Object_options),
 };
 
