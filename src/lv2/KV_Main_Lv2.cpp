@@ -62,10 +62,6 @@ void run(LV2_Handle h, uint32_t frames) {
   self->app->runBlock(inputs, self->outputs, static_cast<int32_t>(frames));
 }
 
-// A clean state on each activation, as a VST resume: the graph as freshly built at the current
-// rate and values, done before the next run.
-void activate(LV2_Handle h) { static_cast<Instance*>(h)->app->reset(); }
-
 void cleanup(LV2_Handle h) {
   auto* self = static_cast<Instance*>(h);
   (void)self->app->destroy();
