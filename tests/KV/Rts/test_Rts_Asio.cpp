@@ -416,7 +416,10 @@ TEST_F(RtsAsio, RunsTheTestDriverWithAKnownSignalBothWays) {
     const long after = state->switches.load();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(state->switches.load(), after) << "no switch after free";
-    EXPECT_EQ(blocks.load(), after - switches) << "one block per switch";
+    // free() withdraws the mode before it stops the driver, so a switch already under way then
+    // finds no mode and is dropped: every other switch runs exactly one block.
+    EXPECT_LE(blocks.load(), after - switches) << "one block per switch";
+    EXPECT_GE(blocks.load(), after - switches - 1) << "one block per switch, but the one racing free()";
   }
   EXPECT_EQ(inputMismatches.load(), 0);
   EXPECT_EQ(refusals.load(), 0);
