@@ -9,7 +9,7 @@
 
 #include "AudioFile.h"
 #include "EditorHost.h"
-#include "Spectrum.h"
+#include "PowerPlot.h"
 #include "VstHost.h"
 #include "cli.h"
 

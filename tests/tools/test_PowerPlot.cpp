@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "Spectrum.h"
+#include "PowerPlot.h"
 
 namespace {
 

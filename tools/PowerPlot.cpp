@@ -1,4 +1,4 @@
-#include "Spectrum.h"
+#include "PowerPlot.h"
 
 #include <algorithm>
 #include <cmath>
