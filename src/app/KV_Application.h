@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "app/KV_Apptpl.h"
 
@@ -67,6 +68,12 @@ class KV_Application : public KV_Apptpl {
     // The value as its effects' option takes it.
     KV_value optionValue() const;
 
+    // The value now: a knob or button writes it on the editor's thread, a host on its own threads.
+    KV_value current() const {
+      return KV_value(std::atomic_ref<KV_word>(const_cast<KV_word&>(val)).load(std::memory_order_relaxed), type, len);
+    }
+    void put(KV_word v) { std::atomic_ref<KV_word>(val).store(v, std::memory_order_relaxed); }
+
     const char* firstState() const { return label; }
     const char* secondState() const { return label ? label + 10 : nullptr; }
     void setStates(const char* first, const char* second);
@@ -108,8 +115,11 @@ class KV_Application : public KV_Apptpl {
   // The range of a real parameter: its knob's -mn and -mx.
   void rangeOf(int index, float& mn, float& mx) const;
 
+  // Held while a parameter takes a value and sends it on, so that the last value stored is the
+  // last one its widget and effects receive, whichever threads change it.
+  std::mutex changing;
   std::atomic<bool> resetPending{false};  // a reset asked for and not yet done by runBlock
-  int32_t width = 0, height = 0;  // the editor's size at scale 1
+  int32_t width = 0, height = 0;          // the editor's size at scale 1
   int32_t scale = 1;
   int32_t blockLength = 0;
   int32_t sampleRate = 0;

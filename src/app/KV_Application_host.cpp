@@ -45,37 +45,46 @@ void KV_Application::paramLabel(int32_t index, char* out, size_t size) {
 }
 
 void KV_Application::paramDisplay(int32_t index, char* out, size_t size) {
-  Param* p = param(index);
+  Param* found = param(index);
   if (size) *out = 0;
-  if (!p) return;
-  const char* space = p->label ? " " : "";
-  const char* label = p->label ? p->label : "";
+  if (!found) return;
+  const KV_value now = found->current();
+  const KV_value* p = &now;
+  const char* label = found->label ? found->label : "";
+  const char* space = found->label ? " " : "";
   if (p->type == KV_FLOAT) std::snprintf(out, size, "%f%s%s", static_cast<double>(p->asFloat()), space, label);
   else if (p->type == KV_INT) std::snprintf(out, size, "%d%s%s", p->asInt(), space, label);
-  else if (p->type == KV_SWITCH) std::snprintf(out, size, "%s", p->asInt() ? p->firstState() : p->secondState());
+  else if (p->type == KV_SWITCH)
+    std::snprintf(out, size, "%s", p->asInt() ? found->firstState() : found->secondState());
 }
 
 void KV_Application::setNormalized(int32_t index, float value) {
   Param* p = param(index);
   if (!p || !std::isfinite(value)) return;
+  KV_word v = 0;
   if (p->type == KV_FLOAT) {
     float mn, mx;
     rangeOf(index, mn, mx);
-    long double v =
+    long double plain =
         static_cast<long double>(mn) + static_cast<long double>(value) * (static_cast<long double>(mx) - mn);
-    p->val = KV_value::ofFloat(static_cast<float>(v)).val;
+    v = KV_value::ofFloat(static_cast<float>(plain)).val;
   } else if (p->type == KV_SWITCH) {
-    p->val = value > 0.5f ? 1 : 0;
+    v = value > 0.5f ? 1 : 0;
   } else if (p->type == KV_INT) {
-    long double v = (static_cast<long double>(p->max) - p->min + 0.999999999L) * value + p->min;
-    p->val = static_cast<int32_t>(v);
+    v = static_cast<int32_t>((static_cast<long double>(p->max) - p->min + 0.999999999L) * value + p->min);
+  } else {
+    v = p->current().val;
   }
+  std::lock_guard<std::mutex> hold(changing);
+  p->put(v);
   applied(p);
 }
 
 float KV_Application::getNormalized(int32_t index) {
-  Param* p = param(index);
-  if (!p) return 0.0f;
+  Param* found = param(index);
+  if (!found) return 0.0f;
+  const KV_value now = found->current();
+  const KV_value* p = &now;
   if (p->type == KV_FLOAT) {
     float mn, mx;
     rangeOf(index, mn, mx);
@@ -84,23 +93,24 @@ float KV_Application::getNormalized(int32_t index) {
   }
   if (p->type == KV_SWITCH) return p->asInt() ? 1.0f : 0.0f;
   if (p->type == KV_INT)
-    return static_cast<float>((static_cast<double>(p->asInt()) - p->min + 0.5) /
-                              (static_cast<double>(p->max) - p->min + 1));
+    return static_cast<float>((static_cast<double>(p->asInt()) - found->min + 0.5) /
+                              (static_cast<double>(found->max) - found->min + 1));
   return 0.0f;
 }
 
 bool KV_Application::store(Param* p, float value) {
   if (!std::isfinite(value)) return false;
-  if (p->type == KV_FLOAT) p->val = KV_value::ofFloat(value).val;
-  else if (p->type == KV_SWITCH) p->val = value > 0.5f ? 1 : 0;
-  else if (p->type == KV_INT)
-    p->val = value <= p->min ? p->min : value >= p->max ? p->max : static_cast<int32_t>(value);
+  if (p->type == KV_FLOAT) p->put(KV_value::ofFloat(value).val);
+  else if (p->type == KV_SWITCH) p->put(value > 0.5f ? 1 : 0);
+  else if (p->type == KV_INT) p->put(value <= p->min ? p->min : value >= p->max ? p->max : static_cast<int32_t>(value));
   return true;
 }
 
 void KV_Application::setPlain(int32_t index, float value) {
   Param* p = param(index);
-  if (p && store(p, value)) applied(p);
+  if (!p) return;
+  std::lock_guard<std::mutex> hold(changing);
+  if (store(p, value)) applied(p);
 }
 
 void KV_Application::applyPlain(int32_t index, float value) {
@@ -114,8 +124,10 @@ void KV_Application::applyPlain(int32_t index, float value) {
 }
 
 float KV_Application::getPlain(int32_t index) {
-  Param* p = param(index);
-  if (!p) return 0.0f;
+  Param* found = param(index);
+  if (!found) return 0.0f;
+  const KV_value now = found->current();
+  const KV_value* p = &now;
   if (p->type == KV_FLOAT) return p->asFloat();
   if (p->type == KV_SWITCH || p->type == KV_INT) return static_cast<float>(p->asInt());
   return 0.0f;

@@ -54,8 +54,12 @@ const KV_Application::ParamRow KV_Application::paramTable[PARAMS] = {
 // A control reports here: the change is applied, and a listener of editor changes learns it.
 void KV_Application::Param::notify(KV_Object* data) {
   auto* app = static_cast<KV_Application*>(static_cast<void*>(data));
-  changed(app);
-  if (app && row && app->listener) {
+  if (!app) return;  // a control without its -dat reports to no application
+  {
+    std::lock_guard<std::mutex> hold(app->changing);
+    changed(app);
+  }
+  if (row && app->listener) {
     auto index = static_cast<int32_t>(row - paramTable);
     app->listener->edited(index, app->getPlain(index));
   }
@@ -64,9 +68,10 @@ void KV_Application::Param::notify(KV_Object* data) {
 void KV_Application::Param::nameText(char* out) { std::sprintf(out, "%s", name); }
 
 void KV_Application::Param::valueText(char* out) {
-  if (type == KV_INT) std::sprintf(out, "%i", asInt());
-  else if (type == KV_FLOAT) std::sprintf(out, "%f", static_cast<double>(asFloat()));
-  else if (type == KV_SWITCH) std::sprintf(out, "%s", asInt() ? "On" : "Off");
+  const KV_value now = current();
+  if (type == KV_INT) std::sprintf(out, "%i", now.asInt());
+  else if (type == KV_FLOAT) std::sprintf(out, "%f", static_cast<double>(now.asFloat()));
+  else if (type == KV_SWITCH) std::sprintf(out, "%s", now.asInt() ? "On" : "Off");
 }
 
 void KV_Application::Param::labelText(char* out) { std::sprintf(out, "%s", label ? label : ""); }
@@ -84,10 +89,10 @@ void KV_Application::Param::take(const ParamRow& r) {
   type = r.type;
   if (r.type == KV_SWITCH) {
     setStates(r.label, r.second);
-    val = r.initial > 0.5f ? 1 : 0;
+    put(r.initial > 0.5f ? 1 : 0);
   } else {
     label = r.label;
-    val = KV_value::ofFloat(r.initial).val;
+    put(KV_value::ofFloat(r.initial).val);
   }
 }
 
@@ -98,7 +103,7 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
   std::snprintf(command, sizeof command, "%s %%o -%s %s", row->effectClass, row->option,
                 type == KV_SWITCH ? "%i" : "%f");
   if (type == KV_SWITCH) {
-    int32_t on = asInt();
+    int32_t on = current().asInt();
     if (KV_Object* button = app->widget(row->widget))
       KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Butt %o -val %i"), button, on));
     for (int w = row->enableFirst; w > 0 && w <= row->enableLast; ++w)
@@ -106,7 +111,7 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
     for (int e = 0; e < row->effectCount; ++e)
       if (KV_Object* fx = app->graph[row->effects[e]]) KV_keepFirst(first, spcpp(command, fx, on));
   } else {
-    double v = static_cast<double>(asFloat());
+    double v = static_cast<double>(current().asFloat());
     if (KV_Object* knob = app->widget(row->widget))
       KV_keepFirst(first, spcpp(KV_CMD("KV_Wid_Knob %o -val %f"), knob, v));
     for (int e = 0; e < row->effectCount; ++e)
@@ -116,5 +121,6 @@ KV_error KV_Application::Param::changed(KV_Application* app) {
 }
 
 KV_value KV_Application::Param::optionValue() const {
-  return type == KV_SWITCH ? KV_value::ofInt(asInt()) : KV_value::ofFloat(asFloat());
+  const KV_value now = current();
+  return type == KV_SWITCH ? KV_value::ofInt(now.asInt()) : KV_value::ofFloat(now.asFloat());
 }

@@ -163,4 +163,32 @@ TEST(Threads, EditorOpenedAndClosedWhileAudioAndAutomationRun) {
   EXPECT_EQ(call(fx, effClose), 1);
 }
 
+// A knob dragged on the editor's thread while the automation thread sets the same parameter: the
+// two threads share the parameter's value, and when both stop the knob shows the value the host
+// reads back (the last value stored is the last one sent on).
+TEST(Threads, KnobDraggedWhileTheHostSetsItsParameter) {
+  AEffect* fx = openVarnex();
+  ASSERT_NE(fx, nullptr);
+  {
+    EditorHost editor;
+    std::string error;
+    ASSERT_TRUE(editor.open(fx, error)) << error;
+    fx->setParameter(fx, 0, 1.0f);
+    std::atomic<bool> done{false};
+    std::thread host([fx, &done] {
+      std::minstd_rand pick(5);
+      std::uniform_real_distribution<float> value(0.0f, 1.0f);
+      while (!done) fx->setParameter(fx, 1, value(pick)), std::this_thread::yield();
+    });
+    for (int i = 0; i < 20; ++i) editor.drag(42, 140, i % 2 ? 20 : 72, 140, 4);
+    done = true;
+    host.join();
+    editor.move(5, 5);  // off the knob: no highlight
+    KnobFrames knobs;
+    EXPECT_NEAR(knobs.shownAt(settledShot(editor), kKnobs[0][0], kKnobs[0][1]), fx->getParameter(fx, 1) * 99, 1.0);
+    editor.close();
+  }
+  EXPECT_EQ(call(fx, effClose), 1);
+}
+
 }  // namespace

@@ -3,12 +3,13 @@
 // controls (-var, -dat, -com).
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
 #include "KV/KV.h"
-#include "KV/Shared.h"
 #include "KV/Pic/Base.h"
+#include "KV/Shared.h"
 #include "KV_cfuncs.h"
 
 class KV_Win;
@@ -27,7 +28,7 @@ struct KV_Wid : KV_Object {
   // Commands on any thread change these; the window's thread reads them when it composes.
   KV_Shared<int32_t> visible{1};
   KV_Shared<int32_t> enabled{1};
-  KV_Shared<bool> stale{false};  // changed on another thread: to be rendered by the window's own
+  KV_Shared<bool> stale{false};          // changed on another thread: to be rendered by the window's own
   KV_Tile_Entry* tileEntries = nullptr;  // one per tile the rectangle overlapped when attached
   int32_t tileCount = 0;
 
@@ -71,9 +72,10 @@ constexpr int32_t KV_Wid_MAX_SCALE = 8;
 inline bool KV_isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
 
 // The receiver half of the contract: writes `requested` into the receiver's val (its type stays)
-// and calls its notify with the dat word.
+// and calls its notify with the dat word. The write is atomic: a receiver may be read and written
+// by host threads while the window's thread reports into it.
 inline void KV_Wid_report(KV_value* receiver, KV_word requested, KV_word dat) {
-  receiver->val = requested;
+  std::atomic_ref<KV_word>(receiver->val).store(requested, std::memory_order_relaxed);
   receiver->notify(reinterpret_cast<KV_Object*>(dat));
 }
 
