@@ -18,6 +18,7 @@
 #include "KV/Spcpp.h"
 #include "KV/Wid/Pal.h"
 #include "KV/Win/Win.h"
+#include "KV/Win/Win_Picture.h"
 #include "KV_cfuncs.h"
 #include "KV_resources.h"
 #include "Pic/PicTestSupport.h"
@@ -506,20 +507,6 @@ T* named(const std::map<std::string, std::string>& names, const char* n) {
   return reinterpret_cast<T*>(static_cast<uintptr_t>(std::strtoull(names.at(n).c_str(), nullptr, 16)));
 }
 
-// A window whose screen is one picture of its own size, filled tile by tile by paintRect.
-struct ComposedWin : KV_Win {
-  KV_Pic<KV_Pix_A32> screen;
-  ComposedWin(int32_t w, int32_t h) : KV_Win(w, h) {
-    screen.resize(w, h);
-    std::memset(static_cast<void*>(screen.pixels), 0, sizeof(KV_Pix_A32) * static_cast<size_t>(w) * h);
-  }
-  void redraw(const KV_Rect& r) override { paintRect(nullptr, r); }
-  void showTile(KV_Surface, int32_t sx, int32_t sy, const KV_Rect& d) override {
-    for (int32_t y = d.top; y < d.bottom; ++y)
-      for (int32_t x = d.left; x < d.right; ++x) screen.row(y)[x] = tilePic.row(sy + y - d.top)[sx + x - d.left];
-  }
-};
-
 }  // namespace
 
 TEST_F(PalResource, ResMapsTheArtworkAndCopiesItWithoutResizingTheWidget) {
@@ -557,7 +544,7 @@ TEST_F(PalResource, PalDemoComposesTheMeterLayoutAndWritesItAsPng) {
   size_t size = 0;
   const char* layout = static_cast<const char*>(KV_resource_sized("meter_layout", &size));
   ASSERT_NE(layout, nullptr);
-  ComposedWin win(120, 190);
+  KV_Win_Picture win(120, 190);
   KV_Wid_Pal_Line left, right;
   std::map<std::string, std::string> names{{"win", ref(&win)}, {"left", ref(&left)}, {"right", ref(&right)}};
   std::vector<std::string> failures;

@@ -12,6 +12,7 @@
 #include "KV/Wid/Knob.h"
 #include "KV/Wid/Pic.h"
 #include "KV/Win/Win.h"
+#include "KV/Win/Win_Picture.h"
 #include "KV_cfuncs.h"
 #include "kvpicture.h"
 
@@ -158,6 +159,20 @@ TEST(WinPaint, LaterWidgetsAreDrawnOnTopAndHiddenOnesNotAtAll) {
   EXPECT_EQ(win.at(59, 15).b, 9);  // 0 + 10 * 255 >> 8: the background only
   EXPECT_EQ(win.at(5, 5).r, 29);   // the hidden widget draws nothing
   EXPECT_EQ(win.at(5, 5).b, 9);
+}
+
+TEST(WinPicture, TheScreenHoldsWhatARedrawComposesAndNothingBeyondTheWindowReachesIt) {
+  KV_Win_Picture win(100, 70);  // the right and bottom tiles stick out of the window
+  Probe back({10, 20, 30, 255}, 0, 0, 100, 70);
+  Probe edge({200, 0, 0, 255}, 0, 0, 10, 70);
+  back.attach(&win);
+  edge.attach(&win);
+  win.redraw(KV_Rect{-5, -5, 1000, 1000});
+  ASSERT_EQ(win.screen.width, 100);
+  ASSERT_EQ(win.screen.height, 70);
+  EXPECT_TRUE(samePix(win.screen.row(69)[99], KV_Pix_A32{9, 19, 29, 254}));
+  // The right tiles' parts outside the window would land on the next rows' left edge.
+  for (int32_t y : {0, 10, 63, 69}) EXPECT_TRUE(samePix(win.screen.row(y)[0], KV_Pix_A32{199, 0, 0, 254})) << y;
 }
 
 TEST(WinPaint, TheEmphasisFactorsScaleAlphaOrBrightenTheColours) {
