@@ -13,7 +13,9 @@ packages=(
   libsndfile1-dev zlib1g-dev
   dpf-plugins-vst
   libjack-jackd2-dev jackd2
-  lv2-dev lilv-utils sordi
+  # The LV2 hosts of the tests: the lilv tools, jalv (GTK front end) and Ardour (ardour7-lua and
+  # its dummy back end are in the package itself; what they load comes without the recommends).
+  lv2-dev lilv-utils sordi jalv ardour
   clang libfuzzer-14-dev libclang-rt-14-dev
   lintian dpkg-dev file man-db
 )
