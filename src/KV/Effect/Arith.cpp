@@ -51,6 +51,14 @@ void koefLoop(const int32_t* x, int32_t k, int32_t* out, int32_t n) {
   for (int32_t i = 0; i < n; ++i) out[i] = KV_combine<Mode>(out[i], operateConstant<Op>(x[i], k));
 }
 
+#if KV_AVX2_CLONES
+// The same loop where AVX2 has the signed 32 x 32 -> 64 products a multiplication needs.
+template <int Op, int Mode>
+KV_AVX2 void koefLoopAvx2(const int32_t* x, int32_t k, int32_t* out, int32_t n) {
+  for (int32_t i = 0; i < n; ++i) out[i] = KV_combine<Mode>(out[i], operateConstant<Op>(x[i], k));
+}
+#endif
+
 template <int Mode>
 void copyLoop(const int32_t* in, int32_t* out, int32_t count, int32_t is, int32_t os) {
   for (int32_t j = 0; j < count; ++j) out[j * os] = KV_combine<Mode>(out[j * os], in[j * is]);
@@ -75,6 +83,21 @@ constexpr std::array<CopyLoop, sizeof...(M)> copyTable(std::index_sequence<M...>
 
 constexpr auto operLoops = operTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
 constexpr auto koefLoops = koefTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
+#if KV_AVX2_CLONES
+template <size_t... M>
+constexpr std::array<KoefLoop, sizeof...(M)> koefMulTableAvx2(std::index_sequence<M...>) {
+  return {koefLoopAvx2<KV_ARITH_MUL, static_cast<int>(M)>...};
+}
+constexpr auto koefMulLoopsAvx2 = koefMulTableAvx2(std::make_index_sequence<KV_MODES>{});
+#endif
+
+// The loop of a Koef: a multiplication in AVX2 lanes where the processor has them.
+KoefLoop koefLoopOf(int loop) {
+#if KV_AVX2_CLONES
+  if (KV_avx2 && loop / KV_MODES == KV_ARITH_MUL) return koefMulLoopsAvx2[static_cast<size_t>(loop % KV_MODES)];
+#endif
+  return koefLoops[static_cast<size_t>(loop)];
+}
 constexpr auto copyLoops = copyTable(std::make_index_sequence<KV_MODES>{});
 
 // The loop index of an operation and a mode, or -1 when either is out of range.
@@ -126,7 +149,7 @@ void KV_Effect_Koef::process() {
   const int32_t* x = view(input);
   int32_t* out = view(output);
   const int32_t k = constant;
-  if (n > 0 && x && out) koefLoops[static_cast<size_t>(loop)](x, k, out, n);
+  if (n > 0 && x && out) koefLoopOf(loop)(x, k, out, n);
 }
 
 void KV_Effect_Koef::setFactor(long double k) {

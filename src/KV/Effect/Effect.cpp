@@ -4,6 +4,21 @@
 
 const char* const KV_modeWords[KV_MODES] = {"set", "add", "sub", "stn", "adn", "sbn"};
 
+namespace {
+
+bool processorHasAvx2() {
+#if KV_AVX2_CLONES
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+}  // namespace
+
+bool KV_avx2 = processorHasAvx2();
+
 KV_Effect::KV_Effect() {
   if (!KV_currentpipe) return;
   pipe = KV_currentpipe;
@@ -52,7 +67,7 @@ void mergeFadeIn(int32_t* main, const int32_t* shadow, int32_t n) {
 
 }  // namespace
 
-int32_t* KV_Effect::view(KV_Buffer* b) const {
+int32_t* KV_Effect::fadingView(KV_Buffer* b) const {
   if (!b) return nullptr;
   int s = transition();
   if (s != b->viewState) {

@@ -56,7 +56,10 @@ struct KV_Effect : KV_Object {
   int transition() const { return blockOn == previousOn ? 0 : (blockOn ? 1 : -1); }
 
   // The array this effect reads and writes for `buffer` in the current block; null for null.
-  int32_t* view(KV_Buffer* buffer) const;
+  int32_t* view(KV_Buffer* buffer) const {
+    if (buffer && buffer->viewState == 0 && blockOn == previousOn) return buffer->main;
+    return fadingView(buffer);
+  }
 
   // The fields through which this effect refers to buffers, noted by the options that set them,
   // so that a buffer being destroyed is dropped from every effect still referring to it.
@@ -64,6 +67,10 @@ struct KV_Effect : KV_Object {
   void refer(KV_Buffer** field);
   // Clears every noted field holding `gone`; the effect prepares again before it next runs.
   void forget(const KV_Buffer* gone);
+
+ private:
+  // view() where a fade starts, runs or ends: merges and copies the arrays as the fade needs.
+  int32_t* fadingView(KV_Buffer* buffer) const;
 };
 
 extern const KV_option KV_Effect_options[];
@@ -99,6 +106,17 @@ KV_value KV_bufferOption(KV_Object* o, KV_value v) {
 
 // True when the buffer exists and holds at least n samples in this block.
 inline bool KV_holds(KV_Buffer* b, int32_t n) { return b && b->main && KV_lengthOf(b) >= n; }
+
+// The busiest sample loops have a second form in AVX2 lanes in x86 builds, taken where the
+// processor has AVX2; both forms give the same samples.
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define KV_AVX2_CLONES 1
+#define KV_AVX2 __attribute__((target("avx2")))
+#else
+#define KV_AVX2_CLONES 0
+#endif
+// Whether the AVX2 forms run: set at load from the processor; a test switches it to compare.
+KV_API extern bool KV_avx2;
 
 // Block lengths the fades handle.
 constexpr int32_t KV_MAX_BLOCK = 65535;

@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if KV_AVX2_CLONES
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -197,6 +200,51 @@ void copyRun(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const 
   }
 }
 
+#if KV_AVX2_CLONES
+// The same four samples at a time in AVX2 lanes. The sign goes back onto the lifted magnitude
+// before the conversion: truncation is symmetric, and a magnitude at or beyond 2^31 converts to
+// INT32_MIN either way, so the result is KV_truncatedQuotient's.
+template <bool Crossfade>
+KV_AVX2 void copyRunAvx2(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m,
+                         const int32_t* b) {
+  uint32_t t = 0;
+  const __m256d n = _mm256_set1_pd(f.n), r = _mm256_set1_pd(f.r), sd = _mm256_set1_pd(f.s);
+  const __m256d sign = _mm256_set1_pd(-0.0), lift = _mm256_set1_pd(0x1p-17), four = _mm256_set1_pd(4.0);
+  const __m128i s = _mm_set1_epi32(f.s);
+  const double i0d = static_cast<double>(i0);
+  __m256d i = _mm256_set_pd(i0d + 3.0, i0d + 2.0, i0d + 1.0, i0d);
+  for (; t + 4 <= len; t += 4) {
+    // b[-t], b[-t - 1], b[-t - 2], b[-t - 3]
+    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - t - 3)), 0x1B);
+    const __m256d rev = _mm256_cvtepi32_pd(_mm_sub_epi32(s, back));
+    __m256d numerator;
+    if constexpr (Crossfade) {
+      const __m256d mt = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m + t)));
+      numerator = _mm256_add_pd(_mm256_mul_pd(i, mt), _mm256_mul_pd(_mm256_sub_pd(n, i), rev));
+    } else {
+      numerator = _mm256_sub_pd(_mm256_mul_pd(rev, n), _mm256_mul_pd(sd, i));
+    }
+    const __m256d magnitude = _mm256_add_pd(_mm256_mul_pd(_mm256_andnot_pd(sign, numerator), r), lift);
+    const __m256d signedMagnitude = _mm256_or_pd(magnitude, _mm256_and_pd(sign, numerator));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + t), _mm256_cvttpd_epi32(signedMagnitude));
+    i = _mm256_add_pd(i, four);
+  }
+  if (t < len) copyRun<Crossfade>(f, i0 + t, len - t, w + t, m + t, b - t);
+}
+#endif
+
+// A copy run through the widest form the processor has.
+template <bool Crossfade>
+void copyRunFast(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
+#if KV_AVX2_CLONES
+  if (KV_avx2) {
+    copyRunAvx2<Crossfade>(f, i0, len, w, m, b);
+    return;
+  }
+#endif
+  copyRun<Crossfade>(f, i0, len, w, m, b);
+}
+
 }  // namespace
 
 // The same copies when all of them fit in the ring beside the period: written run by run,
@@ -208,8 +256,8 @@ void KV_Effect_Tolvar::writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, 
     forRuns(ring, count, from, periodStart, h - 1,
             [&](uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
               if (j & 1) std::memcpy(w, m, sizeof(int32_t) * len);
-              else if (j + 2 == factor) copyRun<true>(f, i0, len, w, m, b);
-              else copyRun<false>(f, i0, len, w, m, b);
+              else if (j + 2 == factor) copyRunFast<true>(f, i0, len, w, m, b);
+              else copyRunFast<false>(f, i0, len, w, m, b);
             });
   }
   writePos = (writePos + (factor - 1) * count) & MASK;
@@ -240,20 +288,30 @@ void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
 
 namespace {
 
+#if defined(__SSE2__)
+// Whether any of x[0 ... 8) is at or above zero after a negative sample (x[-1] being the first
+// one before): a sign bit in x[j - 1] & ~x[j] marks a crossing.
+inline bool crossingMarks(const int32_t* x) {
+  const __m128i* p = reinterpret_cast<const __m128i*>(x);
+  const __m128i* q = reinterpret_cast<const __m128i*>(x - 1);
+  const __m128i marks = _mm_or_si128(_mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q)),
+                                     _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1)));
+  return _mm_movemask_ps(_mm_castsi128_ps(marks)) != 0;
+}
+#endif
+
 // The first sample at or after i that follows a negative sample with one at or above zero (the
 // sample before in[0] being `before`), or n.
 int32_t nextCrossing(const int32_t* in, int32_t i, int32_t n, int32_t before) {
   if (i >= n || (before < 0 && in[i] >= 0)) return i;
   ++i;
-  // A sign bit in in[j - 1] & ~in[j] marks a crossing: whole groups of 8 are passed over first.
+  // Whole groups of 8 without a crossing are passed over first.
 #if defined(__SSE2__)
-  for (; i + 8 <= n; i += 8) {
-    const __m128i* p = reinterpret_cast<const __m128i*>(in + i);
-    const __m128i* q = reinterpret_cast<const __m128i*>(in + i - 1);
-    const __m128i marks = _mm_or_si128(_mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q)),
-                                       _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1)));
-    if (_mm_movemask_ps(_mm_castsi128_ps(marks)) != 0) break;
-  }
+  for (; i + 8 <= n; i += 8)
+    if (crossingMarks(in + i)) break;
+  // Past the groups, the last 8 samples in one look: without a mark among them none of the rest
+  // crosses.
+  if (i < n && i + 8 > n && n >= 9 && !crossingMarks(in + n - 8)) return n;
 #endif
   for (; i < n; ++i)
     if (in[i - 1] < 0 && in[i] >= 0) return i;
@@ -278,18 +336,65 @@ void KV_Effect_Tolvar::append(const int32_t* x, int32_t len) {
 
 namespace {
 
+#if defined(__SSE2__)
+// p[0], p[Step], p[2 Step], p[3 Step] in one vector, from the 4 Step samples at p.
+template <uint32_t Step>
+inline __m128i everyStep(const int32_t* p) {
+  const __m128 a = _mm_loadu_ps(reinterpret_cast<const float*>(p));
+  const __m128 b = _mm_loadu_ps(reinterpret_cast<const float*>(p + 4));
+  if constexpr (Step == 2) return _mm_castps_si128(_mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+  const __m128 c = _mm_loadu_ps(reinterpret_cast<const float*>(p + 8));
+  const __m128 later = _mm_shuffle_ps(b, c, _MM_SHUFFLE(1, 1, 2, 2));            // p6, p6, p9, p9
+  return _mm_castps_si128(_mm_shuffle_ps(a, later, _MM_SHUFFLE(2, 0, 3, 0)));  // p0, p3, p6, p9
+}
+
 template <int Mode>
+inline __m128i combine4(__m128i o, __m128i r) {
+  static_assert(Mode == KV_MODE_SET || Mode == KV_MODE_ADD, "the multiplier reads in these modes only");
+  if constexpr (Mode == KV_MODE_SET) return r;
+  else return _mm_add_epi32(o, r);
+}
+#endif
+
+// out[t] combined with ring[index + t step] for t < len, every read inside the ring.
+template <int Mode, uint32_t Step>
+void readRun(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t len) {
+  int32_t t = 0;
+#if defined(__SSE2__)
+  if constexpr (Step != 0) {
+    // Four reads take 4 Step samples: the groups stop short of the ring's end.
+    constexpr uint32_t RING = KV_Effect_Tolvar::RING;
+    const int32_t whole = index + static_cast<uint32_t>(len) * Step <= RING ? len : len - 1;
+    for (; t + 4 <= whole; t += 4) {
+      __m128i* o = reinterpret_cast<__m128i*>(out + t);
+      const __m128i r = everyStep<Step>(ring + index + static_cast<uint32_t>(t) * Step);
+      _mm_storeu_si128(o, combine4<Mode>(_mm_loadu_si128(o), r));
+    }
+  }
+#endif
+  if constexpr (Step != 0) step = Step;
+  for (; t < len; ++t) out[t] = KV_combine<Mode>(out[t], ring[index + static_cast<uint32_t>(t) * step]);
+}
+
+template <int Mode, uint32_t Step>
 void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
   constexpr uint32_t MASK = KV_Effect_Tolvar::MASK;
   for (int32_t i = 0; i < n;) {
     // The reads left before the index passes the end of the ring.
     const uint32_t before = (MASK - index) / step + 1;
     const int32_t len = static_cast<int32_t>(std::min<uint32_t>(before, static_cast<uint32_t>(n - i)));
-#pragma GCC unroll 4
-    for (int32_t t = 0; t < len; ++t) out[i + t] = KV_combine<Mode>(out[i + t], ring[index + static_cast<uint32_t>(t) * step]);
+    readRun<Mode, Step>(ring, index, step, out + i, len);
     index = (index + static_cast<uint32_t>(len) * step) & MASK;
     i += len;
   }
+}
+
+// The read for the mode, with the steps the product uses (2 and 3) written out.
+template <int Mode>
+void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
+  if (step == 2) readRing<Mode, 2>(ring, index, step, out, n);
+  else if (step == 3) readRing<Mode, 3>(ring, index, step, out, n);
+  else readRing<Mode, 0>(ring, index, step, out, n);
 }
 
 }  // namespace

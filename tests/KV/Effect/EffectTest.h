@@ -13,6 +13,20 @@
 // Reads an option directly, as the sample code does: its handler called with KV_EMPTY.
 inline KV_value query(KV_Object* o, const char* option) { return KV_findOption(o->options, option)(o, KV_EMPTY); }
 
+// Runs f with each form of the loops that have an AVX2 form: the plain one, then the AVX2 one
+// where the processor has it; the choice made at load is restored.
+template <class F>
+void forEachLoopForm(F&& f) {
+  const bool atLoad = KV_avx2;
+  for (bool avx2 : {false, true}) {
+    if (avx2 && !atLoad) break;
+    SCOPED_TRACE(avx2 ? "AVX2 form" : "plain form");
+    KV_avx2 = avx2;
+    f();
+  }
+  KV_avx2 = atLoad;
+}
+
 class EffectTest : public testing::Test {
  protected:
   void TearDown() override {

@@ -140,6 +140,26 @@ TEST_F(Arith, KoefOperations) {
   EXPECT_EQ(koef("div", U - 1, 0), INT32_MIN);  // K = 0 is negative, and the quotient saturates
 }
 
+// Eight different samples through Koef's multiplication, added onto eight different ones, in
+// every form of its loop: each lane is the scalar product, saturated, then wrapped by the mode.
+TEST_F(Arith, KoefMulInEveryLoopForm) {
+  const std::vector<int32_t> x{INT32_MAX, INT32_MIN, -(127 << 17) - 1, 127 << 17, 3, -3, 1 << 30, -(1 << 29)};
+  const std::vector<int32_t> o{INT32_MAX, -1, 0, 7, INT32_MIN, 1, -100, 100};
+  for (double factor : {126.99, -0.7}) {
+    const int32_t K = koefConstant(factor);
+    forEachLoopForm([&] {
+      auto* e = make<KV_Effect_Koef>("KV_Effect_Koef -i %o -o %o -oper mul -k %f -mode add", a, out, factor);
+      fill(a, x);
+      fill(out, o);
+      pipe->process();
+      for (size_t i = 0; i < x.size(); ++i)
+        EXPECT_EQ(out->main[i], static_cast<int32_t>(static_cast<uint32_t>(o[i]) + static_cast<uint32_t>(KV_mul24(x[i], K))))
+            << "factor " << factor << ", sample " << i;
+      remove(e);
+    });
+  }
+}
+
 TEST_F(Arith, EveryOperationAndModeHasItsLoop) {
   const int32_t o = 5;
   const char* ops[] = {"add", "sub", "mul", "div"};

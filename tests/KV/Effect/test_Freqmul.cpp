@@ -290,6 +290,7 @@ TEST(TolvarQuotient, ReciprocalGivesTheExactTruncation) {
 TEST_F(Tolvar, CopiesOfFullRangePeriodsAreExact) {
   std::mt19937 gen(7);
   auto pick = [&](int64_t lo, int64_t hi) { return static_cast<int32_t>(std::uniform_int_distribution<int64_t>(lo, hi)(gen)); };
+  forEachLoopForm([&] {
   for (uint32_t k : {2u, 3u}) {
     auto* e = tolvar(static_cast<int>(k), 0);
     // A period: its crossing sample, non-negative samples, then negative ones.
@@ -324,6 +325,7 @@ TEST_F(Tolvar, CopiesOfFullRangePeriodsAreExact) {
     objects.remove(e);
     run("%o -delete", e);
   }
+  });
 }
 
 TEST_F(Tolvar, FourCopiesAlternate) {
