@@ -2,6 +2,7 @@
 // generator's encoder decoded back.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -109,6 +110,33 @@ TEST_F(VidTest, RoundTripGivesTheFramesDrawn) {
         ASSERT_PRED2(same, dest.row(y)[x], expect) << f << ":" << x << "," << y;
       }
   }
+}
+
+// Whole cell rows, blended four pixels at a time where the compiler gives the loop vector lanes,
+// onto a destination of any colour: every channel moves by floor((s - d) x a / 256), down as well
+// as up.
+TEST_F(VidTest, BlendOntoAnyDestinationFloorsEveryChannelsMove) {
+  std::mt19937 random(11);
+  kvpic::Image frame(16, 8);
+  for (uint8_t& byte : frame.bgra) byte = static_cast<uint8_t>(random());
+  std::vector<uint8_t> file = kvpic::encodeKVVF({frame});
+  KV_Vid strip;
+  ASSERT_TRUE(strip.map(file.data(), file.size()));
+  KV_Pic<KV_Pix_A32> dest;
+  dest.resize(16, 8);
+  std::vector<uint8_t> before(16 * 8 * 4);
+  for (uint8_t& byte : before) byte = static_cast<uint8_t>(random());
+  std::memcpy(dest.pixels, before.data(), before.size());
+  strip.blend(0, dest, 0, 0);
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 16; ++x) {
+      const uint8_t* s = frame.at(x, y);
+      const uint8_t* d = &before[(static_cast<size_t>(y) * 16 + x) * 4];
+      const uint8_t* got = reinterpret_cast<const uint8_t*>(&dest.row(y)[x]);
+      for (int c = 0; c < 4; ++c)
+        ASSERT_EQ(got[c], d[c] + static_cast<int>(std::floor((s[c] - d[c]) * s[3] / 256.0)))
+            << x << "," << y << " channel " << c;
+    }
 }
 
 TEST_F(VidTest, CellsPastTheRightAndBottomEdgeAreNeitherDrawnNorTested) {
