@@ -59,6 +59,11 @@ Block blockOf(KV_Buffer* input, KV_Buffer* output) {
 
 uint32_t KV_Effect_Tolvar::lag() const { return tolvarLag(clock, lagTime, k); }
 
+uint32_t KV_Effect_Tolvar::blockLag(int32_t clk, uint32_t step) {
+  if (clk != lagCache.clock || step != lagCache.k) lagCache = {clk, step, tolvarLag(clk, lagTime, step)};
+  return lagCache.lag;
+}
+
 bool KV_Effect_Tolvar::fits(uint32_t candidateK) const {
   if (candidateK < 1 || candidateK >= RING) return false;
   return static_cast<long double>(clock) * lagTime * candidateK < static_cast<long double>(RING);
@@ -415,7 +420,7 @@ void KV_Effect_Tolvar::process() {
 
   const int32_t m = mode;
   const uint32_t step = set.k;
-  const uint32_t index = (readPos - tolvarLag(clk, lagTime, step)) & MASK;
+  const uint32_t index = (readPos - blockLag(clk, step)) & MASK;
   int32_t* out = output->main;
   if (m == KV_MODE_SET) readRing<KV_MODE_SET>(ring, index, step, out, b.written);
   else if (m == KV_MODE_ADD) readRing<KV_MODE_ADD>(ring, index, step, out, b.written);

@@ -54,6 +54,15 @@ struct KV_Effect_Tolvar : KV_Effect {
   bool fits(uint32_t candidateK) const;
 
  private:
+  // The read lag of the last block and what it was computed from (the audio thread's own):
+  // computed again only when the clock or k changes.
+  struct LagCache {
+    int32_t clock = -1;
+    uint32_t k = 0;
+    uint32_t lag = 0;
+  } lagCache;
+  uint32_t blockLag(int32_t clk, uint32_t step);
+
   // The options as one block sees them, read once at its start.
   struct Settings {
     uint32_t k;
