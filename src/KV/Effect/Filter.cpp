@@ -38,14 +38,33 @@ bool validMode(int32_t mode) { return mode >= 0 && mode < KV_MODES; }
 
 // ---- one-pole loops
 
+// KV_onepoleStep over in[0 ... n) from the state s, with emit(i, x, s) given each input and new
+// state; returns the last state. The chain is carried by the step's difference
+// v = (x + 2^31) - s instead of by s: the next one is v + (x_next - x + c / 2) - product, so that
+// only the multiply, its shift and one subtraction wait for the previous step. The states
+// s = (x + 2^31) - c / 2 - v + product are the same numbers mod 2^32. Each input is read before
+// emit writes, so the output may be the input.
+template <class Emit>
+inline int32_t onepoleRun(const int32_t* in, int32_t n, int32_t state, uint32_t c, Emit&& emit) {
+  if (n <= 0) return state;
+  const uint32_t half = c >> 1;
+  uint32_t s = u(state);
+  uint32_t x = u(in[0]);
+  uint32_t v = (x ^ 0x80000000u) - s;
+  for (int32_t i = 0;; ++i) {
+    const uint32_t product = static_cast<uint32_t>((uint64_t{v} * c) >> 32);
+    s = (x ^ 0x80000000u) - half - v + product;
+    emit(i, static_cast<int32_t>(x), static_cast<int32_t>(s));
+    if (i + 1 == n) return static_cast<int32_t>(s);
+    const uint32_t next = u(in[i + 1]);
+    v = v + (next - x + half) - product;
+    x = next;
+  }
+}
+
 template <int Mode>
 void lopassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
-  int32_t s = state;
-  for (int32_t i = 0; i < n; ++i) {
-    s = KV_onepoleStep(in[i], s, c);
-    out[i] = KV_combine<Mode>(out[i], s);
-  }
-  state = s;
+  state = onepoleRun(in, n, state, c, [out](int32_t i, int32_t, int32_t s) { out[i] = KV_combine<Mode>(out[i], s); });
 }
 
 using OnepoleLoop = void (*)(const int32_t*, int32_t*, int32_t, int32_t&, uint32_t);
@@ -57,13 +76,8 @@ constexpr std::array<OnepoleLoop, sizeof...(M)> lopassTable(std::index_sequence<
 constexpr auto lopassLoops = lopassTable(std::make_index_sequence<KV_MODES>{});
 
 void hipassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
-  int32_t s = state;
-  for (int32_t i = 0; i < n; ++i) {
-    int32_t x = in[i];
-    s = KV_onepoleStep(x, s, c);
-    out[i] = static_cast<int32_t>(u(x) - u(s));
-  }
-  state = s;
+  state = onepoleRun(in, n, state, c,
+                     [out](int32_t i, int32_t x, int32_t s) { out[i] = static_cast<int32_t>(u(x) - u(s)); });
 }
 
 // ---- band-pass loops

@@ -86,6 +86,31 @@ TEST_F(Filter, OnepoleStepIsTheFlooredOrRoundedSignedProduct) {
   EXPECT_EQ(KV_onepoleStep(INT32_MAX, INT32_MIN, 0), INT32_MIN);
 }
 
+// Full-range noise through both one-pole filters, the high-pass writing over its own input, for
+// two blocks: every sample is the step applied to the one before, as KV_onepoleStep takes it.
+TEST_F(Filter, OnepoleLoopsFollowTheStepSampleBySample) {
+  setUpPipe(64);
+  KV_Buffer* hiInOut = makeBuffer("hi");
+  auto* lo = filter<KV_Effect_Lopass>("KV_Effect_Lopass", " -clock 44100 -f 3000");
+  auto* hi = make<KV_Effect_Hipass>("KV_Effect_Hipass -i %o -o %o -clock 44100 -f 77", hiInOut, hiInOut);
+  for (uint32_t c : {static_cast<uint32_t>(lo->coefficient), 0xFFFFFFFFu, 0x80000001u}) {
+    lo->coefficient = c;
+    int32_t s = lo->state, t = hi->state;
+    for (uint32_t block : {1u, 2u}) {
+      const std::vector<int32_t> x = noise(64, block * 31 + c, INT32_MAX);
+      fill(in, x);
+      fill(hiInOut, x);
+      pipe->process();
+      for (size_t i = 0; i < x.size(); ++i) {
+        s = KV_onepoleStep(x[i], s, c);
+        t = KV_onepoleStep(x[i], t, hi->coefficient);
+        ASSERT_EQ(out->main[i], s) << "c " << c << ", block " << block << ", " << i;
+        ASSERT_EQ(hiInOut->main[i], static_cast<int32_t>(static_cast<uint32_t>(x[i]) - static_cast<uint32_t>(t))) << i;
+      }
+    }
+  }
+}
+
 TEST_F(Filter, ConstantSettlesLowpassAtItAndHipassAtZero) {
   setUpPipe(512);
   KV_Buffer* hiOut = makeBuffer("hi");
