@@ -44,22 +44,30 @@ bool validMode(int32_t mode) { return mode >= 0 && mode < KV_MODES; }
 // only the multiply, its shift and one subtraction wait for the previous step. The states
 // s = (x + 2^31) - c / 2 - v + product are the same numbers mod 2^32. Each input is read before
 // emit writes, so the output may be the input.
+// The value as computed: an empty assembler statement that keeps the compiler from regrouping the
+// additions after it with those before, which would put them back on the chain.
+inline uint32_t settled(uint32_t value) {
+  asm("" : "+r"(value));
+  return value;
+}
+
 template <class Emit>
 inline int32_t onepoleRun(const int32_t* in, int32_t n, int32_t state, uint32_t c, Emit&& emit) {
   if (n <= 0) return state;
-  const uint32_t half = c >> 1;
-  uint32_t s = u(state);
+  const uint32_t half = c >> 1, lift = 0x80000000u - half;
   uint32_t x = u(in[0]);
-  uint32_t v = (x ^ 0x80000000u) - s;
-  for (int32_t i = 0;; ++i) {
+  uint32_t v = x + 0x80000000u - u(state);
+  for (int32_t i = 1; i < n; ++i) {
     const uint32_t product = static_cast<uint32_t>((uint64_t{v} * c) >> 32);
-    s = (x ^ 0x80000000u) - half - v + product;
-    emit(i, static_cast<int32_t>(x), static_cast<int32_t>(s));
-    if (i + 1 == n) return static_cast<int32_t>(s);
-    const uint32_t next = u(in[i + 1]);
-    v = v + (next - x + half) - product;
+    const uint32_t next = u(in[i]);
+    emit(i - 1, static_cast<int32_t>(x), static_cast<int32_t>(x + lift - v + product));
+    v = settled(v + (next + half - x)) - product;
     x = next;
   }
+  const uint32_t product = static_cast<uint32_t>((uint64_t{v} * c) >> 32);
+  const uint32_t s = x + lift - v + product;
+  emit(n - 1, static_cast<int32_t>(x), static_cast<int32_t>(s));
+  return static_cast<int32_t>(s);
 }
 
 template <int Mode>
