@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <typeinfo>
 
 #include "KV/Vid.h"
 #include "KV/Wid/Wid.h"
@@ -19,6 +20,8 @@ struct KV_Wid_Butt : KV_Wid {
   void refresh() override;
   void mouseDown(int32_t x, int32_t y) override;
   bool hits(int32_t x, int32_t y) override;
+  // Only the control itself: a class derived from it is not highlighted.
+  bool highlightable() const override { return typeid(*this) == typeid(KV_Wid_Butt); }
 
   // Takes the strip named `name` laid over KVVF data (null data: the name only, no strip).
   void useResource(const char* name, const void* data, size_t size);

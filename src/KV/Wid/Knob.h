@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <typeinfo>
 
 #include "KV/Vid.h"
 #include "KV/Wid/Wid.h"
@@ -27,6 +28,8 @@ struct KV_Wid_Knob : KV_Wid {
   void mouseDown(int32_t x, int32_t y) override;
   void mouseDrag(int32_t x, int32_t y) override;
   bool hits(int32_t x, int32_t y) override;
+  // Only the control itself: a class derived from it is not highlighted.
+  bool highlightable() const override { return typeid(*this) == typeid(KV_Wid_Knob); }
 
   // Takes the strip named `name` laid over KVVF data (null data: the name only, no strip).
   void useResource(const char* name, const void* data, size_t size);

@@ -52,6 +52,8 @@ struct KV_Wid : KV_Object {
   // Whether the widget point belongs to the widget: the whole rectangle does.
   virtual bool hits(int32_t x, int32_t y);
   virtual void mouseUp() {}
+  // Whether the window draws the widget highlighted while the mouse is over it.
+  virtual bool highlightable() const { return false; }
 
   // Leaves the current window (when it is another than `win`) and joins `win`'s widget list and
   // the tile lists its rectangle overlaps; null only leaves. Draws nothing.

@@ -3,10 +3,7 @@
 
 #include <chrono>
 #include <cstring>
-#include <typeinfo>
 
-#include "KV/Wid/Butt.h"
-#include "KV/Wid/Knob.h"
 #include "KV/Wid/Wid.h"
 
 KV_Win::KV_Win(int32_t w, int32_t h)
@@ -128,12 +125,6 @@ void KV_Win::composeRect(KV_Surface surface, const KV_Rect& rect) {
     for (int32_t c = firstCol; c <= lastCol; ++c) composeTile(c, r, rect, surface);
 }
 
-namespace {
-bool highlightable(const KV_Wid* w) {
-  return w && (typeid(*w) == typeid(KV_Wid_Knob) || typeid(*w) == typeid(KV_Wid_Butt));
-}
-}  // namespace
-
 void KV_Win::mouseMove(int32_t x, int32_t y) {
   if (capture) {
     capture->mouseDrag(x - capture->left, y - capture->top);
@@ -143,7 +134,7 @@ void KV_Win::mouseMove(int32_t x, int32_t y) {
   y = y < 0 ? 0 : (y >= height ? height - 1 : y);
   KV_Wid* w = widgetAt(x, y);
   if (w == hovered) return;
-  if (!highlightable(w)) w = nullptr;
+  if (w && !w->highlightable()) w = nullptr;
   // First the old widget without highlight, then the new one with it.
   for (int pass = 0; pass < 2; ++pass) {
     if (hovered) {
