@@ -57,9 +57,9 @@ const void* KV_resource_sized(const char* name, size_t* size) {
   if (data) return data;
   *size = 0;
   if (failure == KV_ERROR_RESOURCE_CANNOT_LOAD)
-    KV_error_func(KV_CFUNCS_FILE, 130, "KV_resource", __DATE__, __TIME__, KV_ERROR_RESOURCE_CANNOT_LOAD);
+    KV_error_func(KV_CFUNCS_FILE, 130, "KV_resource", __DATE__, __TIME__, KV_ERROR_RESOURCE_CANNOT_LOAD.text);
   else if (failure == KV_ERROR_RESOURCE_CANNOT_LOCK)
-    KV_error_func(KV_CFUNCS_FILE, 138, "KV_resource", __DATE__, __TIME__, KV_ERROR_RESOURCE_CANNOT_LOCK);
+    KV_error_func(KV_CFUNCS_FILE, 138, "KV_resource", __DATE__, __TIME__, KV_ERROR_RESOURCE_CANNOT_LOCK.text);
   else
     KV_error_func(KV_CFUNCS_FILE, 121, "KV_resource", __DATE__, __TIME__, name ? name : "");
   return nullptr;

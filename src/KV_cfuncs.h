@@ -5,8 +5,23 @@
 
 #include "KV/Export.h"
 
-// An error code is a pointer to its own message; results are compared by pointer.
-using KV_error = const char*;
+// An error code is a pointer to its own message; results are compared by pointer. The wrapper
+// has the layout of that pointer, and a result left unlooked-at is a compiler warning: a caller
+// that drops one on purpose says so with KV_ignore.
+struct [[nodiscard]] KV_error {
+  const char* text = nullptr;  // the message; null only inside the interpreter, meaning "no result yet"
+
+  constexpr KV_error() = default;
+  constexpr KV_error(const char* message) : text(message) {}
+  constexpr KV_error(std::nullptr_t) {}
+
+  explicit constexpr operator bool() const { return text != nullptr; }
+  friend constexpr bool operator==(KV_error a, KV_error b) { return a.text == b.text; }
+  friend constexpr bool operator!=(KV_error a, KV_error b) { return a.text != b.text; }
+};
+
+// Drops a result whose failure the caller cannot act on (teardown); the call says so where it stands.
+constexpr void KV_ignore(KV_error) {}
 
 KV_API extern KV_error KV_OK;
 KV_API extern KV_error KV_ERROR_UNKNOWN;

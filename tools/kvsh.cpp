@@ -55,7 +55,7 @@ int runLine(const std::string& line) {
     std::printf("%.*s\n", capacity, result);
     return 0;
   }
-  std::printf("error: %s\n", e);
+  std::printf("error: %s\n", e.text);
   return 1;
 }
 

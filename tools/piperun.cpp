@@ -74,7 +74,7 @@ bool runCommand(const std::string& command, std::string& answer) {
   va_list none{};
   KV_error e = spcpp_run(SPCPP_TEXT, text, out, &capacity, none);
   if (e != KV_OK) {
-    std::fprintf(stderr, "piperun: %s: %s\n", command.c_str(), e);
+    std::fprintf(stderr, "piperun: %s: %s\n", command.c_str(), e.text);
     return false;
   }
   answer.assign(out, static_cast<size_t>(capacity));

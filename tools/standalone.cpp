@@ -97,7 +97,8 @@ void block() {
     for (int32_t i = 0; i < n; ++i, live.phase += step) live.in[static_cast<size_t>(i)] = 0.5f * static_cast<float>(std::sin(live.phase));
     live.phase = std::fmod(live.phase, 2.0 * 3.14159265358979);
   } else if (!rts->inputs.isEnd(first)) {
-    KV_Rts::copyBuffer(&live.inChan, static_cast<KV_Rts::Chan*>(first));
+    // The device's thread has nobody to tell: a refused block leaves the last input in place.
+    KV_ignore(KV_Rts::copyBuffer(&live.inChan, static_cast<KV_Rts::Chan*>(first)));
   }
   float* ins[1] = {live.in.data()};
   float* outs[2] = {live.out[0].data(), live.out[1].data()};
@@ -107,17 +108,18 @@ void block() {
   if (p > live.peak.load()) live.peak = p;
   int c = 0;
   for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it); it = it->next, ++c) {
-    KV_Rts::copyBuffer(static_cast<KV_Rts::Chan*>(it), c < 2 ? &live.outChan[c] : &live.silentChan);
+    KV_ignore(KV_Rts::copyBuffer(static_cast<KV_Rts::Chan*>(it), c < 2 ? &live.outChan[c] : &live.silentChan));
   }
   ++live.blocks;
 }
 
+// A back end that could not be made is missing from the list, which --list shows.
 void initBackEnds() {
 #if defined(_WIN32)
-  KV_Rts_Asio::classInit(block);
-  KV_Rts_Win32::classInit(block);
+  KV_ignore(KV_Rts_Asio::classInit(block));
+  KV_ignore(KV_Rts_Win32::classInit(block));
 #else
-  KV_Rts_Jack::classInit(block);
+  KV_ignore(KV_Rts_Jack::classInit(block));
 #endif
 }
 
@@ -163,7 +165,7 @@ void list() {
     int i = 0;
     for (KV_Chain_Item* m = rts->modes.first(); !rts->modes.isEnd(m); m = m->next, ++i)
       std::printf("  mode %d:%s, %d frames\n", i, static_cast<KV_Rts::Mode*>(m)->text, static_cast<KV_Rts::Mode*>(m)->frames);
-    rts->exit();
+    KV_ignore(rts->exit());  // leaving a back end that was only looked at
   }
 }
 
@@ -176,20 +178,26 @@ KV_Rts* choose(const std::string& name) {
     if (!name.empty() && !startsWith(rts->name, name)) continue;
     if (rts->init() == KV_OK && !rts->modes.isEnd(rts->modes.first())) return rts;
     lastAbsence = std::string(rts->name) + ": " + absence(rts);
-    rts->exit();
+    KV_ignore(rts->exit());  // leaving one that did not open
   }
   return nullptr;
 }
 
 #if !defined(_WIN32)
+// A connection JACK refuses is said on standard error; the ports can still be joined by hand.
+void connectPorts(KV_Rts_Jack* jack, const char* source, const char* destination) {
+  if (jack->connect(source, destination) != KV_OK)
+    std::fprintf(stderr, "varnex: cannot connect %s to %s; connect them with a patchbay\n", source, destination);
+}
+
 void connectSystemPorts(KV_Rts* rts) {
   auto* jack = static_cast<KV_Rts_Jack*>(rts);
   KV_Chain_Item* in = rts->inputs.first();
-  if (!rts->inputs.isEnd(in)) jack->connect("system:capture_1", jack->portName(static_cast<KV_Rts::Chan*>(in)));
+  if (!rts->inputs.isEnd(in)) connectPorts(jack, "system:capture_1", jack->portName(static_cast<KV_Rts::Chan*>(in)));
   int c = 1;
   for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it) && c <= 2; it = it->next, ++c) {
     const std::string dest = "system:playback_" + std::to_string(c);
-    jack->connect(jack->portName(static_cast<KV_Rts::Chan*>(it)), dest.c_str());
+    connectPorts(jack, jack->portName(static_cast<KV_Rts::Chan*>(it)), dest.c_str());
   }
 }
 #endif
@@ -243,7 +251,7 @@ int main(int argc, char** argv) {
   KV_Rts::Mode* mode = modeNumber(rts, modeIndex);
   if (!mode) {
     cli::fail(kTool, std::string(rts->name) + " has no mode " + std::to_string(modeIndex) + " (see varnex --list)");
-    rts->exit();
+    KV_ignore(rts->exit());  // the failure to tell is the one above
     exitBackEnds();
     return cli::kFailure;
   }
@@ -262,7 +270,7 @@ int main(int argc, char** argv) {
   if (rts->mode(mode) != KV_OK) {
     status = cli::fail(kTool, std::string(rts->name) + " cannot run" + mode->text);
   } else {
-    rts->start();
+    KV_ignore(rts->start());  // the base only marks it running
 #if !defined(_WIN32)
     if (connect) connectSystemPorts(rts);
 #endif
@@ -286,12 +294,13 @@ int main(int argc, char** argv) {
       if (!window.screenshot(shot) || !kvpic::writeFile(screenshot, kvpic::encodePNG(shot))) status = 1;
     }
     window.close();
-    rts->stop();
-    rts->free();
+    // Closing goes on whatever happens: a device that will not close has shown its box.
+    KV_ignore(rts->stop());
+    KV_ignore(rts->free());
     std::printf("varnex: %ld blocks processed, output peak %.3f\n", live.blocks.load(), live.peak.load());
   }
   live.rts = nullptr;
-  rts->exit();
+  KV_ignore(rts->exit());
   exitBackEnds();
   call(fx, effMainsChanged, 0, 0);
   call(fx, effClose);

@@ -31,12 +31,8 @@ double KV_value::asNumber() const {
 
 int32_t KV_value::asTruncated() const {
   if (type != KV_FLOAT) return asInt();
-  float f = asFloat();
   // Out-of-range and NaN floats would be undefined to convert; pin them to the int range.
-  if (!(f == f)) return 0;
-  if (f >= 2147483647.0f) return INT32_MAX;
-  if (f <= -2147483648.0f) return INT32_MIN;
-  return static_cast<int32_t>(f);
+  return KV_truncate32(asFloat());
 }
 
 KV_Object::KV_Object() { KV_liveEnter(this, KV_LIVE_OBJECT); }

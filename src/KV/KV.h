@@ -52,6 +52,23 @@ struct KV_value {
   static KV_value skip() { return KV_value(0, KV_SKIP); }
 };
 
+// A numeric option's value: an integer, or a float truncated toward zero.
+inline bool KV_isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
+
+// A floating-point result truncated toward zero into 32 bits; values beyond the range pin to
+// its ends and NaN gives 0, so that no conversion is left undefined.
+inline int32_t KV_truncate32(long double x) {
+  if (!(x == x)) return 0;
+  if (x >= 2147483647.0L) return INT32_MAX;
+  if (x <= -2147483648.0L) return INT32_MIN;
+  return static_cast<int32_t>(x);
+}
+
+// The same for 64-bit integers.
+inline int32_t KV_saturate32(int64_t x) {
+  return x > INT32_MAX ? INT32_MAX : (x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x));
+}
+
 // {0, KV_NONE, -1}: passed to a handler to read an option directly.
 KV_API extern KV_value KV_EMPTY;
 
@@ -159,8 +176,38 @@ struct KV_Chain {
 // The process-wide widget list: set up at load, used by nothing else.
 extern KV_Chain KV_widgets;
 
+// Walks the member items in chain order until `stop` answers true: that item, or null.
+template <class F>
+KV_Chain_Item* KV_firstItem(const KV_Chain& chain, F&& stop) {
+  for (KV_Chain_Item* it = chain.first(); !chain.isEnd(it); it = it->next)
+    if (stop(it)) return it;
+  return nullptr;
+}
+
+// Runs a function for every member item, in chain order.
+template <class F>
+void KV_forEachItem(const KV_Chain& chain, F&& f) {
+  KV_firstItem(chain, [&](KV_Chain_Item* it) {
+    f(it);
+    return false;
+  });
+}
+
 // Runs a function for every member's owner, in chain order.
 template <class T, class F>
 void KV_forEach(const KV_Chain& chain, F&& f) {
-  for (KV_Chain_Item* it = chain.first(); !chain.isEnd(it); it = it->next) f(static_cast<T*>(it->owner));
+  KV_forEachItem(chain, [&](KV_Chain_Item* it) { f(static_cast<T*>(it->owner)); });
+}
+
+// The first member's owner for which `found` answers true, or null.
+template <class T, class F>
+T* KV_findIn(const KV_Chain& chain, F&& found) {
+  KV_Chain_Item* it = KV_firstItem(chain, [&](KV_Chain_Item* i) { return found(static_cast<T*>(i->owner)); });
+  return it ? static_cast<T*>(it->owner) : nullptr;
+}
+
+// Empties the chain from the front: each member item is unlinked and then handed to `f`.
+template <class F>
+void KV_takeEach(KV_Chain& chain, F&& f) {
+  while (!chain.isEnd(chain.first())) f(chain.remove(chain.first()));
 }

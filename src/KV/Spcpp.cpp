@@ -226,7 +226,7 @@ struct Run {
 
   // Numbers go to a 32-bit variable, texts and references to a pointer variable.
   void storeResult(const KV_value& r) {
-    if (r.type == KV_INT || r.type == KV_FLOAT)
+    if (KV_isNumber(r))
       store<int32_t>(static_cast<int32_t>(r.val));
     else
       store<void*>(r.asPointer());
@@ -234,7 +234,7 @@ struct Run {
 
   KV_error checkObjectPosition(const KV_class* cls, const KV_value& v) {
     if (!cls) return nullptr;  // "%o ..."
-    if (v.type == KV_INT || v.type == KV_FLOAT) {
+    if (KV_isNumber(v)) {
       std::printf("spcpp: object reference expected in '%s'\n", c.text);
       return KV_ERROR_PARAM_REQUIRED;
     }
@@ -279,7 +279,7 @@ struct Run {
 
   KV_error setObject(const KV_class* cls, const KV_value& v) {
     if (dry()) return checkObjectPosition(cls, v);
-    if (v.type == KV_INT || v.type == KV_FLOAT || v.type == KV_OBJECT) return takeObject(v);
+    if (KV_isNumber(v) || v.type == KV_OBJECT) return takeObject(v);
     return create(cls, v);
   }
 

@@ -18,7 +18,10 @@ KV_Object* KV_Application::dataObject(Param* p) {
 
 // A host change runs the parameter's changed with the object its widget reports with; unlike a
 // widget's notify, it is not an editor change.
-void KV_Application::applied(Param* p) { p->changed(static_cast<KV_Application*>(static_cast<void*>(dataObject(p)))); }
+// A host's set has no answer to give: a command that fails has told so on standard output.
+void KV_Application::applied(Param* p) {
+  KV_ignore(p->changed(static_cast<KV_Application*>(static_cast<void*>(dataObject(p)))));
+}
 
 KV_Apptpl_ParamInfo KV_Application::paramInfo(int32_t index) const {
   KV_Apptpl_ParamInfo info = {"", "", false, 0.0f, 0.0f, 0.0f};
@@ -40,7 +43,7 @@ void KV_Application::paramLabel(int32_t index, char* out, size_t size) {
   Param* p = param(index);
   if (size) *out = 0;
   if (!p || !p->label) return;
-  if (p->type == KV_FLOAT || p->type == KV_INT) std::snprintf(out, size, "%s", p->label);
+  if (KV_isNumber(*p)) std::snprintf(out, size, "%s", p->label);
   else if (p->type == KV_SWITCH) std::snprintf(out, size, "%s/%s", p->firstState(), p->secondState());
 }
 

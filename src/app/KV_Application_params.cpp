@@ -57,7 +57,8 @@ void KV_Application::Param::notify(KV_Object* data) {
   if (!app) return;  // a control without its -dat reports to no application
   {
     std::lock_guard<std::mutex> hold(app->changing);
-    changed(app);
+    // A control's report has no answer to give: a command that fails has told so on standard output.
+    KV_ignore(changed(app));
   }
   if (row && app->listener) {
     auto index = static_cast<int32_t>(row - paramTable);

@@ -39,10 +39,10 @@ TEST_F(Cfuncs, CodesAreDistinctPointersToTheirTexts) {
   EXPECT_EQ(n, 21u);
   for (size_t i = 0; i < n; ++i)
     for (size_t j = i + 1; j < n; ++j) EXPECT_NE(all[i], all[j]);
-  EXPECT_STREQ(KV_OK, "Operation OK");
-  EXPECT_STREQ(KV_ERROR_MEMORY_CANNOT_REALLOC, "Cannot re-allocate memory");
-  EXPECT_STREQ(KV_ERROR_COMMAND_NOT_SPACE, "Not enough space for command result");
-  EXPECT_STREQ(KV_ERROR_AUDIO_CANNOT_OUTPUT_RESET, "Cannot reset output audio device");
+  EXPECT_STREQ(KV_OK.text, "Operation OK");
+  EXPECT_STREQ(KV_ERROR_MEMORY_CANNOT_REALLOC.text, "Cannot re-allocate memory");
+  EXPECT_STREQ(KV_ERROR_COMMAND_NOT_SPACE.text, "Not enough space for command result");
+  EXPECT_STREQ(KV_ERROR_AUDIO_CANNOT_OUTPUT_RESET.text, "Cannot reset output audio device");
 }
 
 TEST_F(Cfuncs, ReportFormatAndCaption) {

@@ -13,8 +13,8 @@ namespace {
 
 class Application : public testing::Test {
  protected:
-  void SetUp() override { app.build(); }
-  void TearDown() override { app.destroy(); }
+  void SetUp() override { EXPECT_EQ(KV_OK, app.build()); }
+  void TearDown() override { EXPECT_EQ(KV_OK, app.destroy()); }
   KV_Soundpipe* pipe() { return static_cast<KV_Soundpipe*>(app.graph[KV_Application::PIPE]); }
   KV_Application app;
 };

@@ -21,10 +21,10 @@ namespace {
 
 class Layout : public testing::Test {
  protected:
-  void SetUp() override { app.build(); }
+  void SetUp() override { EXPECT_EQ(KV_OK, app.build()); }
   void TearDown() override {
     testing::internal::CaptureStdout();
-    app.destroy();
+    EXPECT_EQ(KV_OK, app.destroy());
     testing::internal::GetCapturedStdout();
   }
   KV_Wid* wid(int slot) { return static_cast<KV_Wid*>(app.widget(slot)); }
@@ -86,7 +86,7 @@ TEST_F(Layout, TheControlsStartAtTheDefaultsFrames) {
 
 TEST_F(Layout, AttachAndDetachGoInSlotOrder) {
   KV_Win win(app.width, app.height);
-  app.attachWindow(reinterpret_cast<KV_Object*>(&win));
+  EXPECT_EQ(KV_OK, app.attachWindow(reinterpret_cast<KV_Object*>(&win)));
   EXPECT_EQ(app.editorWindow, reinterpret_cast<KV_Object*>(&win));
   int s = 1;
   for (KV_Chain_Item* it = win.widgets.first(); !win.widgets.isEnd(it); it = it->next, ++s)
@@ -94,14 +94,14 @@ TEST_F(Layout, AttachAndDetachGoInSlotOrder) {
   EXPECT_EQ(s, 33);
   // The stability knob is on top where it overlaps the group interior.
   EXPECT_EQ(win.widgetAt(97 + 16, 187 + 16), app.widget(32));
-  app.detachWindow();
+  EXPECT_EQ(KV_OK, app.detachWindow());
   EXPECT_TRUE(win.widgets.isEnd(win.widgets.first()));
   for (int k = 1; k <= 32; ++k) EXPECT_EQ(wid(k)->window, nullptr) << k;
 }
 
 TEST_F(Layout, TheButtonGreysTheTenControlsAndSwitchesThePathAndBack) {
   KV_Win win(app.width, app.height);
-  app.attachWindow(reinterpret_cast<KV_Object*>(&win));
+  EXPECT_EQ(KV_OK, app.attachWindow(reinterpret_cast<KV_Object*>(&win)));
   auto* mul = static_cast<KV_Effect*>(app.graph[KV_Application::FX_MUL2_1]);
   for (int round = 0; round < 2; ++round) {
     const int on = round == 0 ? 0 : 1;
@@ -127,12 +127,12 @@ TEST_F(Layout, TheButtonGreysTheTenControlsAndSwitchesThePathAndBack) {
   win.mouseMove(90, 205);
   win.mouseUp();
   EXPECT_EQ(knob(30)->frame, 61);
-  app.detachWindow();
+  EXPECT_EQ(KV_OK, app.detachWindow());
 }
 
 TEST_F(Layout, DraggingTheRandomizeKnobRightLowersTheRandomnessSent) {
   KV_Win win(app.width, app.height);
-  app.attachWindow(reinterpret_cast<KV_Object*>(&win));
+  EXPECT_EQ(KV_OK, app.attachWindow(reinterpret_cast<KV_Object*>(&win)));
   auto* tolvar = static_cast<KV_Effect_Tolvar*>(app.graph[KV_Application::FX_MUL3_4]);
   const double before = tolvar->rand;
   win.mouseMove(59, 203);
@@ -146,16 +146,16 @@ TEST_F(Layout, DraggingTheRandomizeKnobRightLowersTheRandomnessSent) {
   EXPECT_LT(app.params[4]->asFloat(), 0.4f);
   EXPECT_LT(tolvar->rand, before);
   EXPECT_DOUBLE_EQ(tolvar->rand, static_cast<double>(app.params[4]->asFloat()));
-  app.detachWindow();
+  EXPECT_EQ(KV_OK, app.detachWindow());
 }
 
 TEST(LayoutTeardown, WidgetsGoLastFirstAndAnEmptySlotSaysSo) {
   KV_Application app;
-  app.build();
-  spcpp(KV_CMD("%o -delete"), app.widgets[4]);
+  EXPECT_EQ(KV_OK, app.build());
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), app.widgets[4]));
   app.widgets[4] = nullptr;
   testing::internal::CaptureStdout();
-  app.destroy();
+  EXPECT_EQ(KV_OK, app.destroy());
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "NULL WIDGET\n");
   for (KV_Object* w : app.widgets) EXPECT_EQ(w, nullptr);
 }
@@ -168,8 +168,8 @@ namespace {
 // resolution, the captions' font and the knobs' drag scaled; and back to scale 1 unchanged.
 TEST(LayoutScale, TwiceEveryRectangleAndPictureAndBackAgain) {
   KV_Application one, two;
-  one.build();
-  two.build();
+  EXPECT_EQ(KV_OK, one.build());
+  EXPECT_EQ(KV_OK, two.build());
   ASSERT_EQ(two.scaleEditor(2), KV_OK);
   EXPECT_EQ(two.editorWidth(), 2 * one.editorWidth());
   EXPECT_EQ(two.editorHeight(), 2 * one.editorHeight());
@@ -200,14 +200,14 @@ TEST(LayoutScale, TwiceEveryRectangleAndPictureAndBackAgain) {
 
   // The randomize knob turned at scale 2: 20 pixels right are 10 frames, as 10 pixels at scale 1.
   KV_Win win(two.editorWidth(), two.editorHeight());
-  two.attachWindow(reinterpret_cast<KV_Object*>(&win));
+  EXPECT_EQ(KV_OK, two.attachWindow(reinterpret_cast<KV_Object*>(&win)));
   win.mouseMove(118, 406);
   ASSERT_EQ(win.hovered, two.widget(30));
   win.mouseDown(118, 406);
   win.mouseMove(138, 406);
   win.mouseUp();
   EXPECT_EQ(knob->frame, 70);
-  two.detachWindow();
+  EXPECT_EQ(KV_OK, two.detachWindow());
 
   EXPECT_EQ(two.scaleEditor(3), KV_ERROR_PARAM_REQUIRED);
   ASSERT_EQ(two.scaleEditor(1), KV_OK);
@@ -224,8 +224,8 @@ TEST(LayoutScale, TwiceEveryRectangleAndPictureAndBackAgain) {
   }
   EXPECT_EQ(static_cast<KV_Wid_Knob*>(two.widget(30))->strip.block, static_cast<KV_Wid_Knob*>(one.widget(30))->strip.block);
   testing::internal::CaptureStdout();
-  one.destroy();
-  two.destroy();
+  EXPECT_EQ(KV_OK, one.destroy());
+  EXPECT_EQ(KV_OK, two.destroy());
   testing::internal::GetCapturedStdout();
 }
 

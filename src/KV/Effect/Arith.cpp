@@ -13,21 +13,14 @@ const char* const KV_arithWords[KV_ARITH_OPS] = {"add", "sub", "mul", "div"};
 
 namespace {
 
-inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
-
-inline int32_t saturatedAdd(int32_t a, int32_t b) {
-  int64_t s = int64_t{a} + b;
-  if (s > INT32_MAX) return INT32_MAX;
-  if (s < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(s);
-}
+inline int32_t saturatedAdd(int32_t a, int32_t b) { return KV_saturate32(int64_t{a} + b); }
 
 // a op b between two buffers: add saturates, sub wraps; a div is negative when exactly one
 // operand is negative.
 template <int Op>
 inline int32_t operate(int32_t a, int32_t b) {
   if constexpr (Op == KV_ARITH_ADD) return saturatedAdd(a, b);
-  else if constexpr (Op == KV_ARITH_SUB) return static_cast<int32_t>(u(a) - u(b));
+  else if constexpr (Op == KV_ARITH_SUB) return KV_wrapSub(a, b);
   else if constexpr (Op == KV_ARITH_MUL) return KV_mul24(a, b);
   else return KV_div24(a, b, (a < 0) != (b < 0));
 }
@@ -36,8 +29,8 @@ inline int32_t operate(int32_t a, int32_t b) {
 // is zero or negative.
 template <int Op>
 inline int32_t operateConstant(int32_t x, int32_t k) {
-  if constexpr (Op == KV_ARITH_ADD) return static_cast<int32_t>(u(x) + u(k));
-  else if constexpr (Op == KV_ARITH_SUB) return static_cast<int32_t>(u(x) - u(k));
+  if constexpr (Op == KV_ARITH_ADD) return KV_wrapAdd(x, k);
+  else if constexpr (Op == KV_ARITH_SUB) return KV_wrapSub(x, k);
   else if constexpr (Op == KV_ARITH_MUL) return KV_mul24(x, k);
   else return KV_div24(x, k, (x <= 0) != (k <= 0));
 }
@@ -189,10 +182,7 @@ void KV_Effect_Koef::process() {
 
 void KV_Effect_Koef::setFactor(long double k) {
   long double K = k * (1.0L / 127.0L) * 2147483648.0L;
-  if (!(K == K)) return;
-  if (K >= 2147483647.0L) constant = INT32_MAX;
-  else if (K <= -2147483648.0L) constant = INT32_MIN;
-  else constant = static_cast<int32_t>(std::trunc(K));
+  if (K == K) constant = KV_truncate32(K);
 }
 
 // ---- options
@@ -203,7 +193,7 @@ namespace {
 template <KV_Shared<int32_t> KV_Effect_Copy::*Field>
 KV_value strideOption(KV_Object* o, KV_value v) {
   auto* e = static_cast<KV_Effect_Copy*>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     int32_t s = v.asTruncated();
     if (s >= 1) e->*Field = s;
   }

@@ -13,10 +13,7 @@ KV_API extern const char* const KV_arithWords[KV_ARITH_OPS];
 
 // (a x b) >> 24 from the signed 64-bit product, saturated when it leaves 32 bits.
 inline int32_t KV_mul24(int32_t a, int32_t b) {
-  int64_t r = (int64_t{a} * b) >> 24;
-  if (r > INT32_MAX) return INT32_MAX;
-  if (r < INT32_MIN) return INT32_MIN;
-  return static_cast<int32_t>(r);
+  return KV_saturate32((int64_t{a} * b) >> 24);
 }
 
 // floor((|a| + 1) x 2^24 / (|b| + 1)) with the given sign, saturated when the quotient

@@ -207,15 +207,11 @@ namespace {
 
 KV_Effect_Deline* D(KV_Object* o) { return static_cast<KV_Effect_Deline*>(o); }
 
-bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
-
 // trunc(v x unit) in extended precision, saturated to 32 bits; NaN gives nothing.
 bool scaled(const KV_value& v, long double unit, KV_Shared<int32_t>& out) {
   long double x = static_cast<long double>(v.asNumber()) * unit;
   if (!(x == x)) return false;
-  if (x >= 2147483647.0L) out = INT32_MAX;
-  else if (x <= -2147483648.0L) out = INT32_MIN;
-  else out = static_cast<int32_t>(std::trunc(x));
+  out = KV_truncate32(x);
   return true;
 }
 
@@ -258,7 +254,7 @@ template <KV_Shared<int32_t> Group::*Field>
 KV_value groupLevel(KV_Object* o, KV_value v) {
   Group* g = D(o)->currentGroup;
   if (!g) return KV_value::ofInt(0);
-  if (isNumber(v) && scaled(v, 8388607.0L, g->*Field)) D(o)->ready = false;
+  if (KV_isNumber(v) && scaled(v, 8388607.0L, g->*Field)) D(o)->ready = false;
   return KV_value::ofInt(static_cast<int32_t>(g->*Field));
 }
 
@@ -293,7 +289,7 @@ Tap* currentTap(KV_Object* o) {
 KV_value delineDt(KV_Object* o, KV_value v) {
   Tap* tap = currentTap(o);
   if (!tap) return KV_value::ofFloat(0.0f);
-  if (isNumber(v)) {
+  if (KV_isNumber(v)) {
     tap->inSamples = v.type == KV_INT;
     tap->time = static_cast<float>(v.asNumber());
     D(o)->ready = false;
@@ -308,7 +304,7 @@ KV_value delineDa(KV_Object* o, KV_value v) {
   if (v.type <= KV_NONE) {
     tap->amplitude = 0;
     D(o)->ready = false;
-  } else if (isNumber(v) && scaled(v, 2147483647.0L, tap->amplitude)) {
+  } else if (KV_isNumber(v) && scaled(v, 2147483647.0L, tap->amplitude)) {
     D(o)->ready = false;
   }
   return KV_value::ofInt(tap->amplitude);

@@ -30,7 +30,7 @@ void limitLoop(T* fx) {
 
 template <class T>
 KV_value limitOption(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) as<T>(o)->limit = v.asTruncated();
+  if (KV_isNumber(v)) as<T>(o)->limit = v.asTruncated();
   return KV_value::ofInt(static_cast<int32_t>(as<T>(o)->limit));
 }
 
@@ -44,7 +44,7 @@ KV_Object* createDist() {
 
 KV_value distD(KV_Object* o, KV_value v) {
   KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     d->D = KV_truncate32(static_cast<long double>(v.asNumber()) * TWO_29);
     d->computeLimits();
   }
@@ -53,7 +53,7 @@ KV_value distD(KV_Object* o, KV_value v) {
 
 KV_value distS(KV_Object* o, KV_value v) {
   KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     d->s = v.asNumber();
     d->computeLimits();
   }
@@ -62,7 +62,7 @@ KV_value distS(KV_Object* o, KV_value v) {
 
 KV_value distK(KV_Object* o, KV_value v) {
   KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     d->K = static_cast<float>(v.asNumber());
     d->computeRate();
   }
@@ -71,7 +71,7 @@ KV_value distK(KV_Object* o, KV_value v) {
 
 KV_value distL(KV_Object* o, KV_value v) {
   KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) d->flags = v.asTruncated();
+  if (KV_isNumber(v)) d->flags = v.asTruncated();
   return KV_value::ofInt(static_cast<int32_t>(d->flags));
 }
 
@@ -92,7 +92,7 @@ int64_t compress(int64_t q, int64_t e) {
 
 KV_value ampdetF(KV_Object* o, KV_value v, float KV_Effect_Ampdet::*f, KV_Shared<int32_t> KV_Effect_Ampdet::*c) {
   KV_Effect_Ampdet* a = as<KV_Effect_Ampdet>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     a->*f = static_cast<float>(v.asNumber());
     if (a->clock != 0) {
       const int32_t k = a->coefficient(a->*f);
@@ -119,7 +119,7 @@ int32_t ampdetLoop(const int32_t* in, int32_t* env, int32_t* rect, int32_t n, in
       uint32_t attack = 0u - static_cast<uint32_t>(a >= static_cast<uint32_t>(e));
       int32_t c = static_cast<int32_t>((static_cast<uint32_t>(c1) & attack) | (static_cast<uint32_t>(c2) & ~attack));
       int32_t step = static_cast<int32_t>((int64_t{d} * c) >> 31);
-      e = static_cast<int32_t>(static_cast<uint32_t>(e) + static_cast<uint32_t>(step));
+      e = KV_wrapAdd(e, step);
       env[i] = KV_combine<Mode>(env[i], e);
     }
   }

@@ -116,7 +116,7 @@ KV_value effectMode(KV_Object* o, KV_value v) {
 }
 
 KV_value effectClock(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     E(o)->clock = v.asTruncated();
     E(o)->clockChanged();
   }

@@ -15,6 +15,14 @@ constexpr int KV_MODES = 6;
 
 extern const char* const KV_modeWords[KV_MODES];
 
+// Sums and differences that wrap around in 32-bit two's complement.
+inline int32_t KV_wrapAdd(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+inline int32_t KV_wrapSub(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
+}
+
 // The combination wraps around in 32-bit two's complement.
 template <int Mode>
 inline int32_t KV_combine(int32_t o, int32_t r) {
@@ -77,20 +85,6 @@ extern const KV_option KV_Effect_options[];
 
 // The effective length of a buffer, as its -l option answers it; 0 for null.
 inline int32_t KV_lengthOf(KV_Buffer* buffer) { return buffer ? buffer->length() : 0; }
-
-// A floating-point result truncated toward zero into 32 bits; values beyond the range pin to
-// its ends and NaN gives 0, so that no conversion is left undefined.
-inline int32_t KV_truncate32(long double x) {
-  if (!(x == x)) return 0;
-  if (x >= 2147483647.0L) return INT32_MAX;
-  if (x <= -2147483648.0L) return INT32_MIN;
-  return static_cast<int32_t>(x);
-}
-
-// The same for 64-bit integers.
-inline int32_t KV_saturate32(int64_t x) {
-  return x > INT32_MAX ? INT32_MAX : (x < INT32_MIN ? INT32_MIN : static_cast<int32_t>(x));
-}
 
 // A buffer reference option: set by a reference to a live buffer (or null), answered as one.
 template <class T, KV_Buffer* T::*Field>

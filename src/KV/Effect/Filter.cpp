@@ -84,8 +84,7 @@ constexpr std::array<OnepoleLoop, sizeof...(M)> lopassTable(std::index_sequence<
 constexpr auto lopassLoops = lopassTable(std::make_index_sequence<KV_MODES>{});
 
 void hipassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
-  state = onepoleRun(in, n, state, c,
-                     [out](int32_t i, int32_t x, int32_t s) { out[i] = static_cast<int32_t>(u(x) - u(s)); });
+  state = onepoleRun(in, n, state, c, [out](int32_t i, int32_t x, int32_t s) { out[i] = KV_wrapSub(x, s); });
 }
 
 // ---- band-pass loops
@@ -190,11 +189,9 @@ void KV_Effect_Bapass::process() {
 
 namespace {
 
-bool isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
-
 KV_value onepoleF(KV_Object* o, KV_value v) {
   auto* e = static_cast<KV_Effect_Onepole*>(o);
-  if (isNumber(v)) {
+  if (KV_isNumber(v)) {
     e->frequency = v.asTruncated();
     e->recompute();
   }
@@ -203,7 +200,7 @@ KV_value onepoleF(KV_Object* o, KV_value v) {
 
 KV_value bapassF(KV_Object* o, KV_value v) {
   auto* e = static_cast<KV_Effect_Bapass*>(o);
-  if (isNumber(v)) {
+  if (KV_isNumber(v)) {
     e->frequency = static_cast<float>(v.asNumber());
     e->recompute();
   }
@@ -212,7 +209,7 @@ KV_value bapassF(KV_Object* o, KV_value v) {
 
 KV_value bapassQ(KV_Object* o, KV_value v) {
   auto* e = static_cast<KV_Effect_Bapass*>(o);
-  if (isNumber(v)) {
+  if (KV_isNumber(v)) {
     e->ratio = static_cast<float>(v.asNumber());
     e->recompute();
   }

@@ -179,7 +179,7 @@ KV_value transformWin(KV_Object* o, KV_value v) {
 }
 
 KV_value transformS(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) F(o)->setSize(v.asTruncated());
+  if (KV_isNumber(v)) F(o)->setSize(v.asTruncated());
   return KV_value::ofInt(F(o)->s);
 }
 

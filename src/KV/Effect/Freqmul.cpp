@@ -30,14 +30,6 @@ inline uint32_t freqmulLag(int32_t clock, float lagTime, int32_t n, uint32_t k) 
                    KV_Effect_Freqmul::MASK);
 }
 
-inline int32_t wrapAdd(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-
-inline int32_t wrapSub(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
-
 // The samples of the current block: the input's length, written up to the output's length.
 struct Block {
   int32_t n = 0;
@@ -116,10 +108,10 @@ void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
   const uint32_t count = (h - periodStart) & MASK;
   // Copies that fit beside their period never overwrite what a later copy reads.
   if (uint64_t{count} * factor <= RING) {
-    writeCopiesApart(wrapAdd(x, previous), h, factor, count);
+    writeCopiesApart(KV_wrapAdd(x, previous), h, factor, count);
     return;
   }
-  const int32_t s = wrapAdd(x, previous);
+  const int32_t s = KV_wrapAdd(x, previous);
   const double length = count;
   const int64_t n = count;
   for (uint32_t j = 0; j + 1 < factor; ++j) {
@@ -133,14 +125,14 @@ void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
       // The last copy: a crossfade from the reversed period t to the straight period m.
       for (uint32_t i = 0; i < count; ++i) {
         const int64_t m = ring[(periodStart + i) & MASK];
-        const int64_t t = wrapSub(s, ring[(h - 1 - i) & MASK]);
+        const int64_t t = KV_wrapSub(s, ring[(h - 1 - i) & MASK]);
         ring[writePos] = toSample(quotient(int64_t{i} * m + (n - i) * t, length));
         writePos = (writePos + 1) & MASK;
       }
     } else {
       // The reversed period with the offset s ramped away, so that it ends near 0.
       for (uint32_t i = 0; i < count; ++i) {
-        const int64_t t = wrapSub(s, ring[(h - 1 - i) & MASK]);
+        const int64_t t = KV_wrapSub(s, ring[(h - 1 - i) & MASK]);
         ring[writePos] = toSample(quotient(t * n - int64_t{s} * i, length));
         writePos = (writePos + 1) & MASK;
       }
@@ -157,7 +149,7 @@ struct CopyFormula {
   int32_t s;
   double n, r;  // the period's length and its reciprocal
 
-  static double reversed(int32_t s, int32_t b) { return wrapSub(s, b); }
+  static double reversed(int32_t s, int32_t b) { return KV_wrapSub(s, b); }
   double crossfade(double i, double m, double t) const { return i * m + (n - i) * t; }
   double ramp(double i, double t) const { return t * n - static_cast<double>(s) * i; }
 };
@@ -272,7 +264,7 @@ void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
   const uint32_t h = (writePos + 1) & MASK;
   writePos = h;
   if (previous < 0 && x >= 0) {
-    const long double slope = wrapSub(x, previous);
+    const long double slope = KV_wrapSub(x, previous);
     bool accepted = true;
     if (averageSlope > 0.1) {
       const long double ratio = slope / averageSlope;
@@ -488,32 +480,12 @@ T* As(KV_Object* o) {
   return static_cast<T*>(o);
 }
 
-template <class T>
-KV_value optInput(KV_Object* o, KV_value v) {
-  KV_Buffer* b;
-  if (KV_liveRef(v, b)) {
-    As<T>(o)->input = b;
-    As<T>(o)->refer(&As<T>(o)->input);
-  }
-  return KV_value::ofObject(As<T>(o)->input);
-}
-
-template <class T>
-KV_value optOutput(KV_Object* o, KV_value v) {
-  KV_Buffer* b;
-  if (KV_liveRef(v, b)) {
-    As<T>(o)->output = b;
-    As<T>(o)->refer(&As<T>(o)->output);
-  }
-  return KV_value::ofObject(As<T>(o)->output);
-}
-
 // A k that does not fit (below 1, or a lag reaching the ring at the current clock) is refused
 // and the old k stays.
 template <class T>
 KV_value optK(KV_Object* o, KV_value v) {
   T* e = As<T>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) {
+  if (KV_isNumber(v)) {
     const int32_t wanted = v.asTruncated();
     if (wanted >= 1 && e->fits(static_cast<uint32_t>(wanted))) e->k = static_cast<uint32_t>(wanted);
   }
@@ -522,13 +494,13 @@ KV_value optK(KV_Object* o, KV_value v) {
 
 KV_value tolvarRand(KV_Object* o, KV_value v) {
   KV_Effect_Tolvar* e = As<KV_Effect_Tolvar>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) e->rand = v.asNumber();
+  if (KV_isNumber(v)) e->rand = v.asNumber();
   return KV_value::ofFloat(static_cast<float>(e->rand));
 }
 
 KV_value tolvarStab(KV_Object* o, KV_value v) {
   KV_Effect_Tolvar* e = As<KV_Effect_Tolvar>(o);
-  if (v.type == KV_INT || v.type == KV_FLOAT) e->stab = v.asNumber();
+  if (KV_isNumber(v)) e->stab = v.asNumber();
   return KV_value::ofFloat(static_cast<float>(e->stab));
 }
 
@@ -536,8 +508,8 @@ KV_value tolvarStab(KV_Object* o, KV_value v) {
 
 const KV_option KV_Effect_Tolvar_options[] = {
     KV_opt_creator(KV_create<KV_Effect_Tolvar>),
-    KV_opt("i", optInput<KV_Effect_Tolvar>),
-    KV_opt("o", optOutput<KV_Effect_Tolvar>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Tolvar, &KV_Effect_Tolvar::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Tolvar, &KV_Effect_Tolvar::output>),
     KV_opt("k", optK<KV_Effect_Tolvar>),
     KV_opt("rand", tolvarRand),
     KV_opt("stab", tolvarStab),
@@ -546,8 +518,8 @@ const KV_option KV_Effect_Tolvar_options[] = {
 
 const KV_option KV_Effect_Freqmul_options[] = {
     KV_opt_creator(KV_create<KV_Effect_Freqmul>),
-    KV_opt("i", optInput<KV_Effect_Freqmul>),
-    KV_opt("o", optOutput<KV_Effect_Freqmul>),
+    KV_opt("i", KV_bufferOption<KV_Effect_Freqmul, &KV_Effect_Freqmul::input>),
+    KV_opt("o", KV_bufferOption<KV_Effect_Freqmul, &KV_Effect_Freqmul::output>),
     KV_opt("k", optK<KV_Effect_Freqmul>),
     KV_opt_end(KV_Effect_options),
 };

@@ -287,7 +287,7 @@ KV_value noisegateS(KV_Object* o, KV_value v) {
 }
 
 KV_value noisegateA(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) G(o)->learn = v.asTruncated() != 0;
+  if (KV_isNumber(v)) G(o)->learn = v.asTruncated() != 0;
   return KV_value::ofInt(G(o)->learn ? 1 : 0);
 }
 

@@ -92,10 +92,9 @@ void KV_Effect_Pitch::restart() {
 }
 
 int32_t KV_Effect_Pitch::advancePhase(int32_t phase, int32_t speed, int32_t window) {
-  phase = static_cast<int32_t>(static_cast<uint32_t>(phase) + static_cast<uint32_t>(speed));
-  if (phase < 0) phase = static_cast<int32_t>(static_cast<uint32_t>(phase) + static_cast<uint32_t>(window));
-  else if (static_cast<uint32_t>(phase) >= static_cast<uint32_t>(window))
-    phase = static_cast<int32_t>(static_cast<uint32_t>(phase) - static_cast<uint32_t>(window));
+  phase = KV_wrapAdd(phase, speed);
+  if (phase < 0) phase = KV_wrapAdd(phase, window);
+  else if (static_cast<uint32_t>(phase) >= static_cast<uint32_t>(window)) phase = KV_wrapSub(phase, window);
   return phase;
 }
 
@@ -161,17 +160,17 @@ void KV_Effect_Shift::process() {
 namespace {
 
 KV_value oversamK(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Oversam>(o)->k = v.asTruncated();
+  if (KV_isNumber(v)) as<KV_Effect_Oversam>(o)->k = v.asTruncated();
   return KV_value::ofInt(as<KV_Effect_Oversam>(o)->k);
 }
 
 KV_value pitchS(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Pitch>(o)->setSpeed(v.asTruncated());
+  if (KV_isNumber(v)) as<KV_Effect_Pitch>(o)->setSpeed(v.asTruncated());
   return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->speed));
 }
 
 KV_value pitchP(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) as<KV_Effect_Pitch>(o)->phase = v.asTruncated();
+  if (KV_isNumber(v)) as<KV_Effect_Pitch>(o)->phase = v.asTruncated();
   return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->phase));
 }
 

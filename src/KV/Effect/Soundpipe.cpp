@@ -79,7 +79,7 @@ KV_value bufferT(KV_Object* o, KV_value v) {
 }
 
 KV_value bufferLimit(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) B(o)->limit = v.asTruncated();
+  if (KV_isNumber(v)) B(o)->limit = v.asTruncated();
   return KV_value::ofInt(B(o)->limit);
 }
 
@@ -91,7 +91,7 @@ KV_Object* createPipe() {
 }
 
 KV_value pipeBl(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) S(o)->blockLength = v.asTruncated();
+  if (KV_isNumber(v)) S(o)->blockLength = v.asTruncated();
   return KV_value::ofInt(static_cast<int32_t>(S(o)->blockLength));
 }
 
@@ -118,7 +118,7 @@ KV_value pipeE(KV_Object* o, KV_value) {
 }  // namespace
 
 KV_value KV_Buffer_l(KV_Object* o, KV_value v) {
-  if (v.type == KV_INT || v.type == KV_FLOAT) B(o)->setLength(v.asTruncated());
+  if (KV_isNumber(v)) B(o)->setLength(v.asTruncated());
   return KV_value::ofInt(B(o)->length());
 }
 
@@ -136,16 +136,11 @@ const KV_option KV_Soundpipe_options[] = {
 
 KV_Soundpipe::~KV_Soundpipe() {
   // Members outlive a pipe only by mistake; cut them loose rather than leave them pointing here.
-  while (effects.count) {
-    KV_Effect* e = static_cast<KV_Effect*>(effects.first()->owner);
-    effects.remove(&e->item);
-    e->pipe = nullptr;
-  }
-  while (buffers.count) {
-    KV_Buffer* b = static_cast<KV_Buffer*>(buffers.first()->owner);
-    buffers.remove(&b->item);
+  KV_takeEach(effects, [](KV_Chain_Item* item) { static_cast<KV_Effect*>(item->owner)->pipe = nullptr; });
+  KV_takeEach(buffers, [this](KV_Chain_Item* item) {
+    KV_Buffer* b = static_cast<KV_Buffer*>(item->owner);
     if (b->pipe == this) b->pipe = nullptr;
-  }
+  });
   if (KV_currentpipe == this) KV_currentpipe = nullptr;
 }
 
@@ -179,9 +174,5 @@ void KV_Soundpipe::restart() {
 }
 
 KV_Buffer* KV_Soundpipe::bufferBeyondLimit() const {
-  for (KV_Chain_Item* it = buffers.first(); !buffers.isEnd(it); it = it->next) {
-    KV_Buffer* b = static_cast<KV_Buffer*>(it->owner);
-    if (b->firstBeyondLimit() >= 0) return b;
-  }
-  return nullptr;
+  return KV_findIn<KV_Buffer>(buffers, [](KV_Buffer* b) { return b->firstBeyondLimit() >= 0; });
 }

@@ -83,17 +83,17 @@ KV_Rts::Chan::Chan(const char* name_, uint32_t format_, int32_t length_)
 KV_Rts::KV_Rts(const char* name_) { copyName(name, name_); }
 
 void KV_Rts::releaseModes() {
-  while (!modes.isEnd(modes.first())) {
-    Mode* m = static_cast<Mode*>(modes.remove(modes.first()));
+  KV_takeEach(modes, [&](KV_Chain_Item* item) {
+    Mode* m = static_cast<Mode*>(item);
     // A current mode released here would be left dangling: it is forgotten with it.
     Mode* expected = m;
     current.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
     delete m;
-  }
+  });
 }
 
 void KV_Rts::releaseChans(KV_Chain& chain) {
-  while (!chain.isEnd(chain.first())) delete static_cast<Chan*>(chain.remove(chain.first()));
+  KV_takeEach(chain, [](KV_Chain_Item* item) { delete static_cast<Chan*>(item); });
 }
 
 KV_error KV_Rts::init() { return KV_OK; }

@@ -85,7 +85,7 @@ struct KV_Rts {
   // Walks the members of a chain of modes or channels as T, in chain order.
   template <class T, class F>
   static void walk(const KV_Chain& chain, F&& f) {
-    for (KV_Chain_Item* it = chain.first(); !chain.isEnd(it); it = it->next) f(static_cast<T*>(it));
+    KV_forEachItem(chain, [&](KV_Chain_Item* it) { f(static_cast<T*>(it)); });
   }
   // Unlinks and deletes every mode of `modes`, or every channel of a channel chain.
   void releaseModes();
@@ -113,5 +113,17 @@ void KV_Rts_register(KV_Chain_Item* item);
 // A back-end instance joins its class chain and KV_Rts_instances, and leaves both again.
 void KV_Rts_enrol(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem);
 void KV_Rts_withdraw(KV_Chain& classes, KV_Chain_Item* classItem, KV_Chain_Item* instanceItem);
+// A back end's unload: every instance of its class chain is released, leaves the chain and
+// KV_Rts_instances, and is deleted (by `destroy`, as only the back end may delete its own).
+template <class T, class Release, class Destroy>
+void KV_Rts_retireAll(KV_Chain& classes, bool& ready, Release&& release, Destroy&& destroy) {
+  KV_Rts_initChain(classes, ready);
+  while (!classes.isEnd(classes.first())) {
+    T* rts = static_cast<T*>(classes.first()->owner);
+    release(rts);
+    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
+    destroy(rts);
+  }
+}
 // The back end behind an item of KV_Rts_instances.
 inline KV_Rts* KV_Rts_of(const KV_Chain_Item* item) { return static_cast<KV_Rts*>(item->owner); }

@@ -56,13 +56,9 @@ KV_error KV_Rts_Asio::classInit(Callback cb) {
 }
 
 void KV_Rts_Asio::classExit() {
-  KV_Rts_initChain(classes, classesReady);
-  while (!classes.isEnd(classes.first())) {
-    auto* rts = static_cast<KV_Rts_Asio*>(classes.first()->owner);
-    rts->exit();
-    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
-    delete rts;
-  }
+  // At unload nobody is left to tell of a driver that will not leave.
+  KV_Rts_retireAll<KV_Rts_Asio>(
+      classes, classesReady, [](KV_Rts_Asio* rts) { KV_ignore(rts->exit()); }, [](KV_Rts_Asio* rts) { delete rts; });
   ASIOExit();
   delete asioDrivers;
   asioDrivers = nullptr;
@@ -71,7 +67,7 @@ void KV_Rts_Asio::classExit() {
 // ---- operations ----
 
 KV_error KV_Rts_Asio::init() {
-  KV_Rts::init();
+  KV_ignore(KV_Rts::init());  // the base has nothing to fail
   releaseModes();  // a second init finds them anew
   releaseChans(inputs);
   ensureDrivers();
@@ -115,7 +111,7 @@ KV_error KV_Rts_Asio::mode(Mode* m) {
     KV_error e = free();
     if (e != KV_OK) return e;
   }
-  KV_Rts::mode(m);
+  KV_ignore(KV_Rts::mode(m));  // the base only takes the mode
   if (!m) return KV_ERROR_AUDIO;
   if (ASIOSetSampleRate(m->rate) != ASE_OK) return report(242, "KV_Rts_Asio::mode", "ASIOSetSampleRate");
 
@@ -154,15 +150,16 @@ KV_error KV_Rts_Asio::free() {
   // thread may be inside the block callback, writing through them.
   current.store(nullptr, std::memory_order_release);
   if (ASIOStop() != ASE_OK) return report(309, "KV_Rts_Asio::free", "ASIOStop");
-  KV_Rts::free();
+  KV_ignore(KV_Rts::free());  // the base only forgets the mode and the outputs
   if (buffersCreated) ASIODisposeBuffers();
   buffersCreated = false;
   return KV_OK;
 }
 
 KV_error KV_Rts_Asio::exit() {
-  if (active.load() == this && (currentMode() || buffersCreated)) free();
-  KV_Rts::exit();
+  // Leaving goes on whatever happens: a driver that will not stop has shown its box.
+  if (active.load() == this && (currentMode() || buffersCreated)) KV_ignore(free());
+  KV_ignore(KV_Rts::exit());  // the base only releases the modes and channels
   // The loaded driver is this back end's only while it is the one the switch serves.
   KV_Rts_Asio* self = this;
   if (active.compare_exchange_strong(self, nullptr)) ASIOExit();

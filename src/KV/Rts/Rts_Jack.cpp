@@ -104,13 +104,9 @@ KV_error KV_Rts_Jack::classInit(Callback cb) {
 }
 
 void KV_Rts_Jack::classExit() {
-  KV_Rts_initChain(classes, classesReady);
-  while (!classes.isEnd(classes.first())) {
-    auto* rts = static_cast<KV_Rts_Jack*>(classes.first()->owner);
-    rts->exit();
-    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
-    delete rts;
-  }
+  // At unload nobody is left to tell of a client that will not close.
+  KV_Rts_retireAll<KV_Rts_Jack>(
+      classes, classesReady, [](KV_Rts_Jack* rts) { KV_ignore(rts->exit()); }, [](KV_Rts_Jack* rts) { delete rts; });
 }
 
 KV_error KV_Rts_Jack::fail(KV_error e, int line, const char* proc, const char* what) {
@@ -129,9 +125,10 @@ void KV_Rts_Jack::closeClient() {
 }
 
 KV_error KV_Rts_Jack::init() {
-  KV_Rts::init();
+  KV_ignore(KV_Rts::init());  // the base has nothing to fail
   absence = nullptr;
-  if (activated) free();
+  // A deactivation that fails has been reported; the client is closed next all the same.
+  if (activated) KV_ignore(free());
   closeClient();
   releaseModes();
   releaseChans(inputs);
@@ -185,7 +182,7 @@ KV_error KV_Rts_Jack::mode(Mode* m) {
     KV_error e = free();
     if (e != KV_OK) return e;
   }
-  KV_Rts::mode(m);
+  KV_ignore(KV_Rts::mode(m));  // the base only takes the mode
   if (!client || !m || m->channels < 1 || m->channels > 4 || m->rate != static_cast<int32_t>(api->get_sample_rate(client))) {
     current.store(nullptr, std::memory_order_release);
     return KV_ERROR_AUDIO_CANNOT_OPEN;
@@ -198,12 +195,12 @@ KV_error KV_Rts_Jack::mode(Mode* m) {
     ch->port = api->port_register(client, ports[d], JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
     outputs.insert(ch);
     if (!ch->port) {
-      free();
+      KV_ignore(free());  // the failure that stopped the opening is the one to answer
       return fail(KV_ERROR_AUDIO_CANNOT_OPEN, __LINE__, "KV_Rts_Jack::mode", "jack_port_register");
     }
   }
   if (api->activate(client) != 0) {
-    free();
+    KV_ignore(free());  // the failure that stopped the opening is the one to answer
     return fail(KV_ERROR_AUDIO_CANNOT_OPEN, __LINE__, "KV_Rts_Jack::mode", "jack_activate");
   }
   activated = true;
@@ -224,14 +221,15 @@ KV_error KV_Rts_Jack::free() {
       if (c->port) api->port_unregister(client, c->port);
       c->port = nullptr;
     });
-  KV_Rts::free();
+  KV_ignore(KV_Rts::free());  // the base only forgets the mode and the outputs
   return result;
 }
 
 KV_error KV_Rts_Jack::exit() {
-  if (activated || currentMode()) free();
+  // Leaving goes on whatever happens: a failing deactivation has shown its box.
+  if (activated || currentMode()) KV_ignore(free());
   closeClient();
-  KV_Rts::exit();
+  KV_ignore(KV_Rts::exit());  // the base only releases the modes and channels
   delete api;
   api = nullptr;
   return KV_OK;

@@ -92,16 +92,14 @@ KV_error KV_Rts_Win32::classInit(Callback cb) {
 }
 
 void KV_Rts_Win32::classExit() {
-  KV_Rts_initChain(classes, classesReady);
-  while (!classes.isEnd(classes.first())) {
-    auto* rts = static_cast<KV_Rts_Win32*>(classes.first()->owner);
-    if (rts->inDevice || rts->outDevice) rts->free();
-    rts->exit();
+  // At unload nobody is left to tell of a device that will not close.
+  auto release = [](KV_Rts_Win32* rts) {
+    if (rts->inDevice || rts->outDevice) KV_ignore(rts->free());
+    KV_ignore(rts->exit());
     KV_Rts_Win32* self = rts;
     active.compare_exchange_strong(self, nullptr);
-    KV_Rts_withdraw(classes, &rts->classItem, &rts->instanceItem);
-    delete rts;
-  }
+  };
+  KV_Rts_retireAll<KV_Rts_Win32>(classes, classesReady, release, [](KV_Rts_Win32* rts) { delete rts; });
 }
 
 // ---- modes ----
@@ -133,7 +131,7 @@ bool KV_Rts_Win32::probeOutput(int32_t channels, int32_t rate, int32_t bits) {
 }
 
 KV_error KV_Rts_Win32::init() {
-  KV_Rts::init();
+  KV_ignore(KV_Rts::init());  // the base has nothing to fail
   if (!inDevice && !outDevice) {  // a second init finds the modes anew
     releaseModes();
     releaseChans(inputs);
@@ -185,7 +183,7 @@ KV_error KV_Rts_Win32::mode(Mode* m) {
     KV_error e = free();
     if (e != KV_OK) return e;
   }
-  KV_Rts::mode(m);
+  KV_ignore(KV_Rts::mode(m));  // the base only takes the mode
   inDevice = nullptr;
   outDevice = nullptr;
   if (!m || m->channels < 1 || m->channels > 4 || m->bits % 8 != 0 || m->frames < 1)
@@ -311,7 +309,7 @@ KV_error KV_Rts_Win32::free() {
     WaitForSingleObject(drained, DRAIN_WAIT);
     Sleep(DRAIN_SETTLE);
   }
-  KV_Rts::free();
+  KV_ignore(KV_Rts::free());  // the base only forgets the mode and the outputs
 
   if (inDevice && !attempt([&] { return device->inStop(inDevice); })) return KV_ERROR_AUDIO_CANNOT_INPUT_STOP;
   if (outDevice && !attempt([&] { return device->outReset(outDevice); })) return KV_ERROR_AUDIO_CANNOT_OUTPUT_RESET;

@@ -2,15 +2,6 @@
 
 #include "KV/Win/Win.h"
 
-namespace {
-int32_t truncate32(long double x) {
-  if (!(x == x)) return 0;
-  if (x >= 2147483647.0L) return INT32_MAX;
-  if (x <= -2147483648.0L) return INT32_MIN;
-  return static_cast<int32_t>(x);
-}
-}  // namespace
-
 void KV_Wid_Knob::paint(KV_Pic_Base<KV_Pix_A32>& target, int32_t x, int32_t y, const KV_Rect& src) {
   const int32_t f = frame;
   if (f >= 0) strip.blend(static_cast<uint32_t>(f), target, x, y, src);
@@ -66,7 +57,7 @@ void KV_Wid_Knob::useResource(const char* name, const void* data, size_t size) {
 int32_t KV_Wid_Knob::frameOf(float v) const {
   if (maximum == minimum) return 0;
   const long double span = static_cast<long double>(strip.frames) - 1;
-  return truncate32(span * (static_cast<long double>(v) - minimum) / (static_cast<long double>(maximum) - minimum));
+  return KV_truncate32(span * (static_cast<long double>(v) - minimum) / (static_cast<long double>(maximum) - minimum));
 }
 
 void KV_Wid_Knob::setValue(float v) {

@@ -70,9 +70,6 @@ extern const KV_option KV_Wid_options[];
 // The largest scale of a scaled editor that the widgets accept (-scale of texts and knobs).
 constexpr int32_t KV_Wid_MAX_SCALE = 8;
 
-// A numeric option's value: an integer, or a float truncated toward zero.
-inline bool KV_isNumber(const KV_value& v) { return v.type == KV_INT || v.type == KV_FLOAT; }
-
 // The receiver half of the contract: writes `requested` into the receiver's val (its type stays)
 // and calls its notify with the dat word. The write is atomic: a receiver may be read and written
 // by host threads while the window's thread reports into it.

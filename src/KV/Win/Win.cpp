@@ -20,10 +20,7 @@ KV_Win::~KV_Win() {
   KV_liveLeave(this);
   // Widgets still here lose their tile entries and also their link to this window, so that
   // deleting them later does not reach back into a window that is gone.
-  while (!widgets.isEnd(widgets.first())) {
-    KV_Wid* w = static_cast<KV_Wid*>(widgets.first()->owner);
-    w->attach(nullptr);
-  }
+  KV_takeEach(widgets, [](KV_Chain_Item* member) { static_cast<KV_Wid*>(member->owner)->attach(nullptr); });
 }
 
 void KV_Win::redraw(const KV_Rect&) {}
@@ -75,11 +72,9 @@ void KV_Win::composeTile(int32_t c, int32_t r, const KV_Rect& rect, KV_Surface s
   const KV_Rect t{TILE * c, TILE * r, TILE * c + TILE, TILE * r + TILE};
   const KV_Rect k = KV_intersect(t, rect);
   if (KV_isEmpty(k)) return;
-  const KV_Chain& list = tile(c, r);
-  for (KV_Chain_Item* it = list.first(); !list.isEnd(it); it = it->next) {
-    KV_Wid* w = static_cast<KV_Wid*>(it->owner);
+  KV_forEach<KV_Wid>(tile(c, r), [&](KV_Wid* w) {
     const KV_Rect p = KV_intersect(w->rect(), k);
-    if (KV_isEmpty(p)) continue;
+    if (KV_isEmpty(p)) return;
     if (w->stale) {
       w->stale = false;  // before rendering: a change made meanwhile marks it again
       w->render();
@@ -91,7 +86,7 @@ void KV_Win::composeTile(int32_t c, int32_t r, const KV_Rect& rect, KV_Surface s
     } else {
       composeEmphasized(w, dx, dy, s);
     }
-  }
+  });
   showTile(surface, k.left - t.left, k.top - t.top, k);
 }
 

@@ -323,7 +323,7 @@ TEST_F(Tolvar, CopiesOfFullRangePeriodsAreExact) {
       p = next;
     }
     objects.remove(e);
-    run("%o -delete", e);
+    EXPECT_EQ(KV_OK, run("%o -delete", e));
   }
   });
 }
@@ -398,7 +398,7 @@ TEST_F(Tolvar, ForcedAcceptanceAtTheLagBoundary) {
     EXPECT_EQ(at.size(), c == 882 ? 1u : 2u) << c;
     EXPECT_EQ(e->averageSlope, c == 882 ? 100.0 : 200.0);
     objects.remove(e);
-    run("%o -delete", e);
+    EXPECT_EQ(KV_OK, run("%o -delete", e));
   }
 }
 
@@ -468,7 +468,7 @@ TEST_F(Tolvar, PeriodLongerThanTheRing) {
   // A period of exactly the ring size wraps to 0: nothing is copied.
   auto* f = make<KV_Effect_Tolvar>("KV_Effect_Tolvar -i %o -o %o -clock 44100", in, out);
   objects.remove(e);
-  run("%o -delete", e);
+  EXPECT_EQ(KV_OK, run("%o -delete", e));
   std::vector<int32_t> z(32767, -7);
   z.push_back(5);
   stream(z, 500);
@@ -517,7 +517,7 @@ TEST_F(Freqmul, KOneDelaysByTheLagAndTheBlock) {
     const size_t delay = block == 64 ? 946 : 982;
     for (size_t i = 0; i < y.size(); ++i) ASSERT_EQ(y[i], i < delay ? 0 : x[i - delay]) << block << " " << i;
     objects.remove(e);
-    run("%o -delete", e);
+    EXPECT_EQ(KV_OK, run("%o -delete", e));
   }
 }
 
@@ -563,7 +563,7 @@ TEST_F(Tolvar, ModesSetAndAddOnly) {
     }
     EXPECT_EQ(e->readPos, 12u);  // the reading advances in every mode
     objects.remove(e);
-    run("%o -delete", e);
+    EXPECT_EQ(KV_OK, run("%o -delete", e));
   }
 }
 

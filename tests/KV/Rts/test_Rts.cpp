@@ -247,8 +247,8 @@ TEST(RtsBase, ExitKeepsAModeItDidNotRelease) {
   PlainRts rts;
   Mode outside(44100, 16, 441, 2);  // a mode that is not in the chain
   rts.modes.insert(new Mode(48000, 16, 480, 2));
-  rts.mode(&outside);
-  rts.exit();
+  EXPECT_EQ(KV_OK, rts.mode(&outside));
+  EXPECT_EQ(KV_OK, rts.exit());
   EXPECT_EQ(rts.currentMode(), &outside);
 }
 
@@ -258,7 +258,7 @@ TEST(RtsBase, WalkVisitsMembersInChainOrder) {
   std::vector<int32_t> seen;
   KV_Rts::walk<Mode>(rts.modes, [&](Mode* m) { seen.push_back(m->rate); });
   EXPECT_EQ(seen, (std::vector<int32_t>{48000, 96000, 192000, 44100}));
-  rts.exit();
+  EXPECT_EQ(KV_OK, rts.exit());
 }
 
 // ---- copyBuffer: integer containers ----
@@ -622,7 +622,7 @@ class KV_Rts_Loop final : public KV_Rts {
   }
 
   KV_error init() override {
-    KV_Rts::init();
+    EXPECT_EQ(KV_OK, KV_Rts::init());
     for (int32_t rate : {48000, 44100}) {
       modes.insert(new Mode(rate, 16, rate / 100, 4));
       modes.insert(new Mode(rate, 16, rate / 100, 2));
@@ -633,7 +633,7 @@ class KV_Rts_Loop final : public KV_Rts {
   }
 
   KV_error mode(Mode* m) override {
-    KV_Rts::mode(m);
+    EXPECT_EQ(KV_OK, KV_Rts::mode(m));
     frames = m->frames;
     channels = m->channels;
     in.assign(static_cast<size_t>(2 * frames), 0);

@@ -61,7 +61,7 @@ struct KnobTest : testing::Test {
   void TearDown() override { KV_set_error_presenter(nullptr); }
   float val(double v) {
     float out = 0;
-    spcpp(KV_CMD("KV_Wid_Knob %o -val %f -val"), &knob, v, &out);
+    EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -val %f -val"), &knob, v, &out));
     return out;
   }
 };
@@ -71,7 +71,7 @@ using KnobDrag = KnobTest;
 }  // namespace
 
 TEST_F(KnobMapping, ValuesSelectFramesByTruncationAndReadBackAsFrameValues) {
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 1"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 1"), &knob));
   const float half = val(0.5);
   EXPECT_EQ(knob.frame, 49);  // 49.5 truncated
   EXPECT_FLOAT_EQ(half, 49.0f / 99.0f);
@@ -79,37 +79,37 @@ TEST_F(KnobMapping, ValuesSelectFramesByTruncationAndReadBackAsFrameValues) {
   EXPECT_EQ(knob.frame, 99);
   val(0.0);
   EXPECT_EQ(knob.frame, 0);
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn -1 -mx 1"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn -1 -mx 1"), &knob));
   val(0.0);
   EXPECT_EQ(knob.frame, 49);
   // A reversed range: frame 0 stands for the minimum, which is the larger number.
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0.9 -mx 0.1"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0.9 -mx 0.1"), &knob));
   val(0.1);
   EXPECT_EQ(knob.frame, 99);
   val(0.9);
   EXPECT_EQ(knob.frame, 0);
   // Integers are accepted as well.
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -val %i"), &knob, 42);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -val %i"), &knob, 42));
   EXPECT_EQ(knob.frame, 42);
 }
 
 TEST_F(KnobMapping, NewBoundsKeepTheShownValueAsFarAsTheyAllow) {
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -val 30"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -val 30"), &knob));
   ASSERT_EQ(knob.frame, 30);
   float mx = 0;
-  spcpp(KV_CMD("KV_Wid_Knob %o -mx 198 -mx"), &knob, &mx);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mx 198 -mx"), &knob, &mx));
   EXPECT_FLOAT_EQ(mx, 198.0f);
   EXPECT_EQ(knob.frame, 15);  // 30 of 0 ... 198
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 30"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 30"), &knob));
   EXPECT_EQ(knob.frame, 0);
   // Equal bounds select frame 0.
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 5 -mx 5 -val 70"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 5 -mx 5 -val 70"), &knob));
   EXPECT_EQ(knob.frame, 0);
 }
 
 TEST_F(KnobMapping, RefreshNeedsAWindowAStripAndAFrameInRangeThenCallsCom) {
   RecordingWin win;
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -com %o -dat %o"), &knob, &recordCom, reinterpret_cast<void*>(0x1234));
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 99 -com %o -dat %o"), &knob, &recordCom, reinterpret_cast<void*>(0x1234)));
   val(10);
   EXPECT_TRUE(comCalls.empty());  // not attached
   knob.attach(&win);
@@ -152,9 +152,9 @@ TEST_F(KnobDrag, OnePixelPerFrameOnBothAxesWithReanchoringAtTheLimits) {
 
 TEST_F(KnobDrag, AtScaleTwoAFrameTakesTwoPixelsAlikeInBothDirections) {
   int32_t scale = 0;
-  spcpp(KV_CMD("KV_Wid_Knob %o -scale 0 -scale 9 -scale"), &knob, &scale);  // out of range: kept
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -scale 0 -scale 9 -scale"), &knob, &scale));  // out of range: kept
   EXPECT_EQ(scale, 1);
-  spcpp(KV_CMD("KV_Wid_Knob %o -scale 2"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -scale 2"), &knob));
   knob.frame = 40;
   knob.mouseDown(10, 10);
   knob.mouseDrag(40, 20);  // 30 right, 10 down: 20 pixels
@@ -176,8 +176,8 @@ TEST_F(KnobDrag, AReceiverGetsTheNewValueAndTheKnobDoesNotRedraw) {
   knob.attach(&win);
   Receiver r;
   r.type = KV_INT;
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 1 -var %o -dat %o -com %o"), &knob, &r, reinterpret_cast<void*>(0x77),
-        &recordCom);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn 0 -mx 1 -var %o -dat %o -com %o"), &knob, &r, reinterpret_cast<void*>(0x77),
+        &recordCom));
   win.redraws.clear();  // the new bounds repainted it
   comCalls.clear();
   knob.frame = 0;
@@ -190,7 +190,7 @@ TEST_F(KnobDrag, AReceiverGetsTheNewValueAndTheKnobDoesNotRedraw) {
   EXPECT_TRUE(win.redraws.empty());
   EXPECT_TRUE(comCalls.empty());
   // Without a receiver the knob refreshes itself and calls com.
-  spcpp(KV_CMD("KV_Wid_Knob %o -var 0"), &knob);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -var 0"), &knob));
   knob.mouseDrag(34, 0);
   EXPECT_EQ(r.calls, 1);
   EXPECT_EQ(win.redraws.size(), 1u);
@@ -223,7 +223,7 @@ struct ButtTest : testing::Test {
   void TearDown() override { butt.attach(nullptr); }
   float val(int v) {
     float out = -1;
-    spcpp(KV_CMD("KV_Wid_Butt %o -val %i -val"), &butt, v, &out);
+    EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Butt %o -val %i -val"), &butt, v, &out));
     return out;
   }
 };
@@ -250,7 +250,7 @@ TEST_F(ButtToggle, APressWithoutReceiverTogglesRefreshesAndCallsCom) {
 TEST_F(ButtToggle, AReceiverIsAskedAndTheOwnerAnswersWithVal) {
   Receiver r;
   r.type = KV_FLOAT;
-  spcpp(KV_CMD("KV_Wid_Butt %o -var %o"), &butt, &r);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Butt %o -var %o"), &butt, &r));
   butt.mouseDown(0, 0);
   EXPECT_EQ(r.calls, 1);
   EXPECT_EQ(r.val, 1);  // an integer, the type untouched
@@ -275,7 +275,7 @@ TEST_F(ButtToggle, SettingTheCurrentStateDoesNothingAndAnyNonZeroSwitchesOn) {
   EXPECT_EQ(win.redraws.size(), 1u);
   EXPECT_EQ(comCalls.size(), 1u);
   float out = -1;
-  spcpp(KV_CMD("KV_Wid_Butt %o -val 0.0 -val"), &butt, &out);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Butt %o -val 0.0 -val"), &butt, &out));
   EXPECT_EQ(out, 0.0f);
 }
 
@@ -291,10 +291,10 @@ TEST(ButtCommand, CreatedByItsCommandWithTheBaseOptions) {
   KV_Object* k = nullptr;
   ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Knob -mn -1"), &k), KV_OK);
   float mn = 0, mx = 0;
-  spcpp(KV_CMD("KV_Wid_Knob %o -mn -mx"), k, &mn, &mx);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Knob %o -mn -mx"), k, &mn, &mx));
   EXPECT_EQ(mn, -1.0f);
   EXPECT_EQ(mx, 100.0f);
-  spcpp(KV_CMD("%o -delete"), k);
-  spcpp(KV_CMD("%o -delete"), b);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), k));
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), b));
   KV_set_error_presenter(nullptr);
 }

@@ -608,6 +608,6 @@ TEST_F(PalResource, PalDemoComposesTheMeterLayoutAndWritesItAsPng) {
     EXPECT_TRUE(kvpic::writeFile(extra, png));
   }
 
-  for (const char* n : {"r", "l", "panel"}) spcpp(KV_CMD("%o -delete"), named<KV_Object>(names, n));
+  for (const char* n : {"r", "l", "panel"}) EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), named<KV_Object>(names, n)));
   EXPECT_EQ(win.widgets.count, 0);
 }

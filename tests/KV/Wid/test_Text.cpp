@@ -63,7 +63,9 @@ class Text : public testing::Test {
     return inkOf(text->picture);
   }
   void TearDown() override {
-    if (text) spcpp(KV_CMD("%o -delete"), text);
+    if (text) {
+      EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), text));
+    }
   }
 };
 
@@ -93,7 +95,7 @@ TEST_F(Text, AlignmentPutsTheInkAtTheLeftOrTheRight) {
   EXPECT_LE(left.left, 2);
   EXPECT_GT(119 - left.right, 20);
 
-  spcpp(KV_CMD("KV_Wid_Text %o -horz 5 -text %s"), text, "test string");  // a new pointer: drawn again
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -horz 5 -text %s"), text, "test string"));  // a new pointer: drawn again
   const Ink right = paint();
   EXPECT_GE(right.right, 116);
   EXPECT_GT(right.left, 20);
@@ -109,13 +111,13 @@ TEST_F(Text, ANewTextIsDrawnAtTheNextPaintButAColourAloneIsNot) {
   const Ink a = paint();
   ASSERT_GT(a.opaque, 0);
 
-  spcpp(KV_CMD("KV_Wid_Text %o -color 0x000000FF"), text);  // red, but not drawn yet
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -color 0x000000FF"), text));  // red, but not drawn yet
   const Ink still = paint();
   EXPECT_EQ(still.opaque, a.opaque);
   EXPECT_EQ(still.brightest, a.brightest);
   EXPECT_EQ(text->picture.row(a.top)[a.left].g, text->picture.row(a.top)[a.left].r);  // still grey-white
 
-  spcpp(KV_CMD("KV_Wid_Text %o -text %s"), text, second);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -text %s"), text, second));
   const Ink b = paint();
   EXPECT_GT(b.right - b.left, a.right - a.left);  // the longer text, now in red
   for (int32_t y = 0; y < 24; ++y)
@@ -137,7 +139,7 @@ TEST_F(Text, OptionsAnswerTheirValuesAndAFaceWithoutASizeMakesNoFont) {
   ASSERT_NE(text->font, nullptr);
   const Ink big = paint();
 
-  spcpp(KV_CMD("KV_Wid_Text %o -size 9 -text %s"), text, "test string");
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -size 9 -text %s"), text, "test string"));
   const Ink small = paint();
   EXPECT_GT(big.bottom - big.top, small.bottom - small.top);
   EXPECT_GT(big.right - big.left, small.right - small.left);
@@ -153,21 +155,21 @@ TEST_F(Text, ScaleTwoDrawsTheFontAtTwiceItsSizeAndScaleOneAsBefore) {
     target.resize(120, 24);
     const Ink one = paint();
     ASSERT_GT(one.opaque, 10) << faced;
-    spcpp(KV_CMD("KV_Wid_Text %o -w 240 -h 48 -scale 2"), text);
+    EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -w 240 -h 48 -scale 2"), text));
     EXPECT_EQ(text->scale, 2);
     target.resize(240, 48);
     const Ink two = paint();
     const double w1 = one.right - one.left + 1, h1 = one.bottom - one.top + 1;
     EXPECT_NEAR((two.right - two.left + 1) / w1, 2.0, 0.3) << faced;
     EXPECT_NEAR((two.bottom - two.top + 1) / h1, 2.0, 0.3) << faced;
-    spcpp(KV_CMD("KV_Wid_Text %o -w 120 -h 24 -scale 1"), text);
+    EXPECT_EQ(KV_OK, spcpp(KV_CMD("KV_Wid_Text %o -w 120 -h 24 -scale 1"), text));
     target.resize(120, 24);
     const Ink again = paint();
     EXPECT_EQ(again.left, one.left) << faced;
     EXPECT_EQ(again.right, one.right) << faced;
     EXPECT_EQ(again.top, one.top) << faced;
     EXPECT_EQ(again.opaque, one.opaque) << faced;
-    spcpp(KV_CMD("%o -delete"), text);
+    EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), text));
     text = nullptr;
   }
 }
@@ -183,7 +185,7 @@ TEST(TextAlone, AWidgetOutsideAWindowDrawsNothing) {
   EXPECT_EQ(t->picture.pixels, nullptr);
   EXPECT_EQ(t->rendered, nullptr);
   EXPECT_EQ(target.row(5)[25].r, 3);
-  spcpp(KV_CMD("%o -delete"), t);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), t));
 }
 
 }  // namespace

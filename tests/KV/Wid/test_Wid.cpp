@@ -234,7 +234,7 @@ TEST(WidPic, AMissingResourceIsReportedAndLeavesThePictureEmpty) {
   const char* name = nullptr;
   ASSERT_EQ(spcpp(KV_CMD("KV_Wid_Pic %o -res"), w, &name), KV_OK);
   EXPECT_STREQ(name, "nosuchpicture");
-  spcpp(KV_CMD("%o -delete"), w);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), w));
   KV_set_error_presenter(nullptr);
 }
 
@@ -263,7 +263,7 @@ TEST(WidPic, ResMapsTheNamedResourceCaseInsensitively) {
   KV_Wid_Knob* k = static_cast<KV_Wid_Knob*>(knob);
   EXPECT_EQ(k->strip.frames, 3u);
   EXPECT_EQ(k->width, 32);  // a strip gives no size
-  spcpp(KV_CMD("%o -delete"), knob);
-  spcpp(KV_CMD("%o -delete"), pic);
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), knob));
+  EXPECT_EQ(KV_OK, spcpp(KV_CMD("%o -delete"), pic));
 }
 #endif
