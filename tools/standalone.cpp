@@ -107,9 +107,10 @@ void block() {
   for (int32_t i = 0; i < n; ++i) p = std::max(p, std::fabs(live.out[0][static_cast<size_t>(i)]));
   if (p > live.peak.load()) live.peak = p;
   int c = 0;
-  for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it); it = it->next, ++c) {
-    KV_ignore(KV_Rts::copyBuffer(static_cast<KV_Rts::Chan*>(it), c < 2 ? &live.outChan[c] : &live.silentChan));
-  }
+  KV_Rts::walk<KV_Rts::Chan>(rts->outputs, [&](KV_Rts::Chan* out) {
+    KV_ignore(KV_Rts::copyBuffer(out, c < 2 ? &live.outChan[c] : &live.silentChan));
+    ++c;
+  });
   ++live.blocks;
 }
 
@@ -141,46 +142,40 @@ bool startsWith(const char* name, const std::string& prefix) {
 
 KV_Rts::Mode* modeNumber(KV_Rts* rts, int n) {
   int i = 0;
-  for (KV_Chain_Item* it = rts->modes.first(); !rts->modes.isEnd(it); it = it->next, ++i)
-    if (i == n) return static_cast<KV_Rts::Mode*>(it);
-  return nullptr;
+  return static_cast<KV_Rts::Mode*>(KV_firstItem(rts->modes, [&](KV_Chain_Item*) { return i++ == n; }));
 }
 
 // Why a back end did not open: its own word for an absent device or server, or a plain one.
 const char* absence(KV_Rts* rts) {
 #if !defined(_WIN32)
-  for (KV_Chain_Item* it = KV_Rts_Jack::classes.first(); !KV_Rts_Jack::classes.isEnd(it); it = it->next) {
-    auto* jack = static_cast<KV_Rts_Jack*>(it->owner);
-    if (jack == rts && jack->absence) return jack->absence;
-  }
+  if (auto* jack = KV_findIn<KV_Rts_Jack>(KV_Rts_Jack::classes, [&](KV_Rts_Jack* j) { return j == rts && j->absence; }))
+    return jack->absence;
 #endif
   return "cannot open";
 }
 
 void list() {
-  for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
-    KV_Rts* rts = KV_Rts_of(it);
+  KV_forEach<KV_Rts>(KV_Rts_instances, [](KV_Rts* rts) {
     const KV_error e = rts->init();
     std::printf("%s%s%s%s\n", rts->name, e == KV_OK ? "" : "  (", e == KV_OK ? "" : absence(rts), e == KV_OK ? "" : ")");
     int i = 0;
-    for (KV_Chain_Item* m = rts->modes.first(); !rts->modes.isEnd(m); m = m->next, ++i)
-      std::printf("  mode %d:%s, %d frames\n", i, static_cast<KV_Rts::Mode*>(m)->text, static_cast<KV_Rts::Mode*>(m)->frames);
+    KV_Rts::walk<KV_Rts::Mode>(rts->modes,
+                               [&](KV_Rts::Mode* m) { std::printf("  mode %d:%s, %d frames\n", i++, m->text, m->frames); });
     KV_ignore(rts->exit());  // leaving a back end that was only looked at
-  }
+  });
 }
 
 std::string lastAbsence;  // why the last back end tried did not open
 
 // The back end to run: the named one, or the first that opens. It is left initialised.
 KV_Rts* choose(const std::string& name) {
-  for (KV_Chain_Item* it = KV_Rts_instances.first(); !KV_Rts_instances.isEnd(it); it = it->next) {
-    KV_Rts* rts = KV_Rts_of(it);
-    if (!name.empty() && !startsWith(rts->name, name)) continue;
-    if (rts->init() == KV_OK && !rts->modes.isEnd(rts->modes.first())) return rts;
+  return KV_findIn<KV_Rts>(KV_Rts_instances, [&](KV_Rts* rts) {
+    if (!name.empty() && !startsWith(rts->name, name)) return false;
+    if (rts->init() == KV_OK && !rts->modes.isEnd(rts->modes.first())) return true;
     lastAbsence = std::string(rts->name) + ": " + absence(rts);
     KV_ignore(rts->exit());  // leaving one that did not open
-  }
-  return nullptr;
+    return false;
+  });
 }
 
 #if !defined(_WIN32)
@@ -194,11 +189,12 @@ void connectSystemPorts(KV_Rts* rts) {
   auto* jack = static_cast<KV_Rts_Jack*>(rts);
   KV_Chain_Item* in = rts->inputs.first();
   if (!rts->inputs.isEnd(in)) connectPorts(jack, "system:capture_1", jack->portName(static_cast<KV_Rts::Chan*>(in)));
-  int c = 1;
-  for (KV_Chain_Item* it = rts->outputs.first(); !rts->outputs.isEnd(it) && c <= 2; it = it->next, ++c) {
+  int c = 0;
+  KV_Rts::walk<KV_Rts::Chan>(rts->outputs, [&](KV_Rts::Chan* out) {
+    if (++c > 2) return;  // the first two outputs
     const std::string dest = "system:playback_" + std::to_string(c);
-    connectPorts(jack, jack->portName(static_cast<KV_Rts::Chan*>(it)), dest.c_str());
-  }
+    connectPorts(jack, jack->portName(out), dest.c_str());
+  });
 }
 #endif
 

@@ -113,6 +113,12 @@ struct KV_Object {
 
 extern const KV_option KV_Object_options[];
 
+// The object an option handler was called on, as the class whose table holds the handler.
+template <class T>
+T* KV_as(KV_Object* o) {
+  return static_cast<T*>(o);
+}
+
 // The generic -delete: destroys the object through its virtual destructor.
 KV_value KV_Object_delete(KV_Object* obj, KV_value v);
 

@@ -13,7 +13,10 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-void put(Bytes& b, const char* tag) { b.insert(b.end(), tag, tag + 4); }
+// Byte by byte: GCC 12 misreads a four-byte range insert into a new vector as an overflow.
+void put(Bytes& b, const char* tag) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(tag[i]));
+}
 void put32(Bytes& b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b.push_back(static_cast<unsigned char>(v >> (8 * i)));
 }

@@ -6,11 +6,6 @@ namespace {
 
 constexpr long double TWO_29 = 536870912.0L;
 
-template <class T>
-T* as(KV_Object* o) {
-  return static_cast<T*>(o);
-}
-
 // ---- Gtzero, Ltzero
 
 // Both write their result whatever the mode.
@@ -30,8 +25,8 @@ void limitLoop(T* fx) {
 
 template <class T>
 KV_value limitOption(KV_Object* o, KV_value v) {
-  if (KV_isNumber(v)) as<T>(o)->limit = v.asTruncated();
-  return KV_value::ofInt(static_cast<int32_t>(as<T>(o)->limit));
+  if (KV_isNumber(v)) KV_as<T>(o)->limit = v.asTruncated();
+  return KV_value::ofInt(static_cast<int32_t>(KV_as<T>(o)->limit));
 }
 
 // ---- Dist
@@ -43,7 +38,7 @@ KV_Object* createDist() {
 }
 
 KV_value distD(KV_Object* o, KV_value v) {
-  KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
+  KV_Effect_Dist* d = KV_as<KV_Effect_Dist>(o);
   if (KV_isNumber(v)) {
     d->D = KV_truncate32(static_cast<long double>(v.asNumber()) * TWO_29);
     d->computeLimits();
@@ -52,7 +47,7 @@ KV_value distD(KV_Object* o, KV_value v) {
 }
 
 KV_value distS(KV_Object* o, KV_value v) {
-  KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
+  KV_Effect_Dist* d = KV_as<KV_Effect_Dist>(o);
   if (KV_isNumber(v)) {
     d->s = v.asNumber();
     d->computeLimits();
@@ -61,7 +56,7 @@ KV_value distS(KV_Object* o, KV_value v) {
 }
 
 KV_value distK(KV_Object* o, KV_value v) {
-  KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
+  KV_Effect_Dist* d = KV_as<KV_Effect_Dist>(o);
   if (KV_isNumber(v)) {
     d->K = static_cast<float>(v.asNumber());
     d->computeRate();
@@ -70,7 +65,7 @@ KV_value distK(KV_Object* o, KV_value v) {
 }
 
 KV_value distL(KV_Object* o, KV_value v) {
-  KV_Effect_Dist* d = as<KV_Effect_Dist>(o);
+  KV_Effect_Dist* d = KV_as<KV_Effect_Dist>(o);
   if (KV_isNumber(v)) d->flags = v.asTruncated();
   return KV_value::ofInt(static_cast<int32_t>(d->flags));
 }
@@ -91,7 +86,7 @@ int64_t compress(int64_t q, int64_t e) {
 // ---- Ampdet
 
 KV_value ampdetF(KV_Object* o, KV_value v, float KV_Effect_Ampdet::*f, KV_Shared<int32_t> KV_Effect_Ampdet::*c) {
-  KV_Effect_Ampdet* a = as<KV_Effect_Ampdet>(o);
+  KV_Effect_Ampdet* a = KV_as<KV_Effect_Ampdet>(o);
   if (KV_isNumber(v)) {
     a->*f = static_cast<float>(v.asNumber());
     if (a->clock != 0) {

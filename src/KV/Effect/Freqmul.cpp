@@ -475,16 +475,11 @@ void KV_Effect_Freqmul::process() {
 
 namespace {
 
-template <class T>
-T* As(KV_Object* o) {
-  return static_cast<T*>(o);
-}
-
 // A k that does not fit (below 1, or a lag reaching the ring at the current clock) is refused
 // and the old k stays.
 template <class T>
 KV_value optK(KV_Object* o, KV_value v) {
-  T* e = As<T>(o);
+  T* e = KV_as<T>(o);
   if (KV_isNumber(v)) {
     const int32_t wanted = v.asTruncated();
     if (wanted >= 1 && e->fits(static_cast<uint32_t>(wanted))) e->k = static_cast<uint32_t>(wanted);
@@ -493,13 +488,13 @@ KV_value optK(KV_Object* o, KV_value v) {
 }
 
 KV_value tolvarRand(KV_Object* o, KV_value v) {
-  KV_Effect_Tolvar* e = As<KV_Effect_Tolvar>(o);
+  KV_Effect_Tolvar* e = KV_as<KV_Effect_Tolvar>(o);
   if (KV_isNumber(v)) e->rand = v.asNumber();
   return KV_value::ofFloat(static_cast<float>(e->rand));
 }
 
 KV_value tolvarStab(KV_Object* o, KV_value v) {
-  KV_Effect_Tolvar* e = As<KV_Effect_Tolvar>(o);
+  KV_Effect_Tolvar* e = KV_as<KV_Effect_Tolvar>(o);
   if (KV_isNumber(v)) e->stab = v.asNumber();
   return KV_value::ofFloat(static_cast<float>(e->stab));
 }

@@ -31,11 +31,6 @@ inline double tapNarrow(const int32_t* ring, int32_t position, int64_t d) {
   return static_cast<int32_t>(r1 * uf + r0 * (static_cast<uint32_t>(KV_SHIFT_UNIT) - uf));
 }
 
-template <class T>
-T* as(KV_Object* o) {
-  return static_cast<T*>(o);
-}
-
 }  // namespace
 
 // ---- Oversam
@@ -160,18 +155,18 @@ void KV_Effect_Shift::process() {
 namespace {
 
 KV_value oversamK(KV_Object* o, KV_value v) {
-  if (KV_isNumber(v)) as<KV_Effect_Oversam>(o)->k = v.asTruncated();
-  return KV_value::ofInt(as<KV_Effect_Oversam>(o)->k);
+  if (KV_isNumber(v)) KV_as<KV_Effect_Oversam>(o)->k = v.asTruncated();
+  return KV_value::ofInt(KV_as<KV_Effect_Oversam>(o)->k);
 }
 
 KV_value pitchS(KV_Object* o, KV_value v) {
-  if (KV_isNumber(v)) as<KV_Effect_Pitch>(o)->setSpeed(v.asTruncated());
-  return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->speed));
+  if (KV_isNumber(v)) KV_as<KV_Effect_Pitch>(o)->setSpeed(v.asTruncated());
+  return KV_value::ofInt(static_cast<int32_t>(KV_as<KV_Effect_Pitch>(o)->speed));
 }
 
 KV_value pitchP(KV_Object* o, KV_value v) {
-  if (KV_isNumber(v)) as<KV_Effect_Pitch>(o)->phase = v.asTruncated();
-  return KV_value::ofInt(static_cast<int32_t>(as<KV_Effect_Pitch>(o)->phase));
+  if (KV_isNumber(v)) KV_as<KV_Effect_Pitch>(o)->phase = v.asTruncated();
+  return KV_value::ofInt(static_cast<int32_t>(KV_as<KV_Effect_Pitch>(o)->phase));
 }
 
 }  // namespace
