@@ -17,8 +17,8 @@ KV_Object* KV_Application::dataObject(Param* p) {
 }
 
 // A host change runs the parameter's changed with the object its widget reports with; unlike a
-// widget's notify, it is not an editor change.
-// A host's set has no answer to give: a command that fails has told so on standard output.
+// widget's notify, it is not an editor change. A host's set has no answer to give: a command that
+// fails has told so on standard output.
 void KV_Application::applied(Param* p) {
   KV_ignore(p->changed(static_cast<KV_Application*>(static_cast<void*>(dataObject(p)))));
 }
