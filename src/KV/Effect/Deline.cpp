@@ -14,10 +14,7 @@ namespace {
 
 constexpr uint32_t RING_MASK = KV_Effect_Deline::RING - 1;
 
-inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
-
-// Bits 31 ... 62 and 23 ... 54 of the signed 64-bit products, kept to 32 bits.
-inline int32_t mul31(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 31); }
+// Bits 23 ... 54 of the signed 64-bit product, kept to 32 bits.
 inline int32_t mul23(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 23); }
 
 // One block of the network. Per group in the table: (delay, amplitude) pairs, the marker,
@@ -28,12 +25,12 @@ void networkLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position
   uint32_t p = position;
   const KV_word* end = table + length;
   for (int32_t i = 0; i < n; ++i) {
-    uint32_t w = u(in[i]);
+    uint32_t w = KV_u32(in[i]);
     for (const KV_word* t = table; t < end;) {
       uint32_t sum = 0;
       for (KV_word d = *t++; d != KV_Effect_Deline::MARKER; d = *t++) {
         int32_t amplitude = static_cast<int32_t>(*t++);
-        sum += u(mul31(ring[(p + static_cast<uint32_t>(d) + 1) & RING_MASK], amplitude));
+        sum += KV_u32(KV_mul31(ring[(p + static_cast<uint32_t>(d) + 1) & RING_MASK], amplitude));
       }
       int32_t gain = static_cast<int32_t>(t[0]);
       int32_t* outEnd = reinterpret_cast<int32_t*>(t[1]);
@@ -44,7 +41,7 @@ void networkLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position
         int32_t* o = outEnd - n + i;
         *o = KV_combine<Mode>(*o, mul23(s, gain));
       }
-      w += u(mul23(s, feedback));
+      w += KV_u32(mul23(s, feedback));
     }
     ring[p] = static_cast<int32_t>(w);
     p = (p - 1) & RING_MASK;
@@ -64,10 +61,10 @@ void oneTapLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position,
   const int32_t feedback = static_cast<int32_t>(table[5]);
   uint32_t p = position;
   for (int32_t i = 0; i < n; ++i) {
-    uint32_t w = u(in[i]);
-    const int32_t s = mul31(ring[(p + reach) & RING_MASK], amplitude);
+    uint32_t w = KV_u32(in[i]);
+    const int32_t s = KV_mul31(ring[(p + reach) & RING_MASK], amplitude);
     if (out) out[i] = KV_combine<Mode>(out[i], mul23(s, gain));
-    w += u(mul23(s, feedback));
+    w += KV_u32(mul23(s, feedback));
     ring[p] = static_cast<int32_t>(w);
     p = (p - 1) & RING_MASK;
   }

@@ -113,7 +113,7 @@ int32_t ampdetLoop(const int32_t* in, int32_t* env, int32_t* rect, int32_t n, in
       int32_t d = static_cast<int32_t>(a - static_cast<uint32_t>(e));
       uint32_t attack = 0u - static_cast<uint32_t>(a >= static_cast<uint32_t>(e));
       int32_t c = static_cast<int32_t>((static_cast<uint32_t>(c1) & attack) | (static_cast<uint32_t>(c2) & ~attack));
-      int32_t step = static_cast<int32_t>((int64_t{d} * c) >> 31);
+      int32_t step = KV_mul31(d, c);
       e = KV_wrapAdd(e, step);
       env[i] = KV_combine<Mode>(env[i], e);
     }

@@ -15,13 +15,13 @@ constexpr int KV_MODES = 6;
 
 extern const char* const KV_modeWords[KV_MODES];
 
-// Sums and differences that wrap around in 32-bit two's complement.
-inline int32_t KV_wrapAdd(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
-}
-inline int32_t KV_wrapSub(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
-}
+// A sample's bits as unsigned, for arithmetic that wraps around in 32-bit two's complement.
+inline uint32_t KV_u32(int32_t v) { return static_cast<uint32_t>(v); }
+inline int32_t KV_wrapAdd(int32_t a, int32_t b) { return static_cast<int32_t>(KV_u32(a) + KV_u32(b)); }
+inline int32_t KV_wrapSub(int32_t a, int32_t b) { return static_cast<int32_t>(KV_u32(a) - KV_u32(b)); }
+
+// Bits 31 ... 62 of the signed 64-bit product: a floor division by 2^31 kept to 32 bits.
+inline int32_t KV_mul31(int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 31); }
 
 // The combination wraps around in 32-bit two's complement.
 template <int Mode>

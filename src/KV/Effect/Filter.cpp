@@ -17,11 +17,6 @@ bool truncateInto(long double v, long double lo, long double hi, T& out) {
   return true;
 }
 
-// Bits 31 ... 62 of the signed 64-bit product: a floor division by 2^31 kept to 32 bits.
-inline int32_t mul31(int32_t a, int32_t c) { return static_cast<int32_t>((int64_t{a} * c) >> 31); }
-
-inline uint32_t u(int32_t v) { return static_cast<uint32_t>(v); }
-
 // The views of an input and an output for the input's block of n samples. False, and nothing
 // to process, when a buffer is missing or empty or the output is shorter than the block.
 bool viewBlock(const KV_Effect& e, KV_Buffer* input, KV_Buffer* output, const int32_t*& in, int32_t*& out,
@@ -98,8 +93,8 @@ void bapassLoop(const int32_t* in, int32_t* out, int32_t n, BapassState& st) {
   BapassState s = st;
   for (int32_t i = 0; i < n; ++i) {
     int32_t x = in[i];
-    uint32_t y = u(mul31(static_cast<int32_t>(u(x) - u(s.x2)), s.c2)) - u(s.y2) + u(mul31(s.y2, s.c1)) +
-                 2u * u(s.y1) - 2u * u(mul31(s.y1, s.c0));
+    uint32_t y = KV_u32(KV_mul31(KV_wrapSub(x, s.x2), s.c2)) - KV_u32(s.y2) + KV_u32(KV_mul31(s.y2, s.c1)) +
+                 2u * KV_u32(s.y1) - 2u * KV_u32(KV_mul31(s.y1, s.c0));
     s.x2 = s.x1;
     s.x1 = x;
     s.y2 = s.y1;
