@@ -50,11 +50,11 @@ template <class Emit>
 inline int32_t onepoleRun(const int32_t* in, int32_t n, int32_t state, uint32_t c, Emit&& emit) {
   if (n <= 0) return state;
   const uint32_t half = c >> 1, lift = 0x80000000u - half;
-  uint32_t x = u(in[0]);
-  uint32_t v = x + 0x80000000u - u(state);
+  uint32_t x = KV_u32(in[0]);
+  uint32_t v = x + 0x80000000u - KV_u32(state);
   for (int32_t i = 1; i < n; ++i) {
     const uint32_t product = static_cast<uint32_t>((uint64_t{v} * c) >> 32);
-    const uint32_t next = u(in[i]);
+    const uint32_t next = KV_u32(in[i]);
     emit(i - 1, static_cast<int32_t>(x), static_cast<int32_t>(x + lift - v + product));
     v = settled(v + (next + half - x)) - product;
     x = next;
