@@ -5,9 +5,8 @@
 #include <cstring>
 #include <new>
 #include <utility>
-#if KV_AVX2_CLONES
-#include <immintrin.h>
-#endif
+
+#include "KV/Effect/Lanes.h"
 
 const char* const KV_arithWords[KV_ARITH_OPS] = {"add", "sub", "mul", "div"};
 
@@ -63,16 +62,6 @@ KV_AVX2 inline __m256i mul24x8(__m256i x, __m256i k) {
   return _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
 }
 
-template <int Mode>
-KV_AVX2 inline __m256i combine8(__m256i o, __m256i r) {
-  if constexpr (Mode == KV_MODE_SET) return r;
-  else if constexpr (Mode == KV_MODE_ADD) return _mm256_add_epi32(o, r);
-  else if constexpr (Mode == KV_MODE_SUB) return _mm256_sub_epi32(o, r);
-  else if constexpr (Mode == KV_MODE_STN) return _mm256_sub_epi32(_mm256_setzero_si256(), r);
-  else if constexpr (Mode == KV_MODE_ADN) return _mm256_sub_epi32(_mm256_setzero_si256(), _mm256_add_epi32(o, r));
-  else return _mm256_sub_epi32(r, o);
-}
-
 // Koef's multiplication eight samples at a time, where AVX2 has the signed 32 x 32 -> 64 products.
 template <int Mode>
 KV_AVX2 void koefMulLoopAvx2(const int32_t* x, int32_t k, int32_t* out, int32_t n) {
@@ -81,7 +70,7 @@ KV_AVX2 void koefMulLoopAvx2(const int32_t* x, int32_t k, int32_t* out, int32_t 
   for (; i + 8 <= n; i += 8) {
     __m256i* o = reinterpret_cast<__m256i*>(out + i);
     const __m256i r = mul24x8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + i)), kv);
-    _mm256_storeu_si256(o, combine8<Mode>(_mm256_loadu_si256(o), r));
+    _mm256_storeu_si256(o, KV_combine8<Mode>(_mm256_loadu_si256(o), r));
   }
   for (; i < n; ++i) out[i] = KV_combine<Mode>(out[i], KV_mul24(x[i], k));
 }

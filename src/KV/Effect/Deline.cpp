@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "KV/Effect/Lanes.h"
+
 using Group = KV_Effect_Deline_Group;
 using Tap = KV_Effect_Deline_Group_Delay;
 
@@ -49,27 +51,75 @@ void networkLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position
   position = static_cast<uint16_t>(p);
 }
 
-// The same block for a network of one group with one tap, the table's six entries held in
-// registers: the steps, and their order, are those of networkLoop.
+// A network of one group with one tap, the table's six entries held in registers.
+struct OneTap {
+  uint32_t reach;  // the delay plus the one sample every tap adds
+  int32_t amplitude, gain, feedback;
+  int32_t* out;  // where this block's output starts; null without one
+
+  OneTap(const KV_word* table, int32_t n)
+      : reach(static_cast<uint32_t>(table[0]) + 1),
+        amplitude(static_cast<int32_t>(table[1])),
+        gain(static_cast<int32_t>(table[3])),
+        feedback(static_cast<int32_t>(table[5])),
+        out(table[4] ? reinterpret_cast<int32_t*>(table[4]) - n : nullptr) {}
+
+  // Samples i ... end - 1 of the block, the ring's next slot p: the steps, and their order, are
+  // those of networkLoop.
+  template <int Mode>
+  void run(const int32_t* in, int32_t i, int32_t end, int32_t* ring, uint32_t& p) const {
+    for (; i < end; ++i) {
+      uint32_t w = KV_u32(in[i]);
+      const int32_t s = KV_mul31(ring[(p + reach) & RING_MASK], amplitude);
+      if (out) out[i] = KV_combine<Mode>(out[i], mul23(s, gain));
+      w += KV_u32(mul23(s, feedback));
+      ring[p] = static_cast<int32_t>(w);
+      p = (p - 1) & RING_MASK;
+    }
+  }
+};
+
 template <int Mode>
 void oneTapLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table,
                 int32_t) {
-  const uint32_t reach = static_cast<uint32_t>(table[0]) + 1;
-  const int32_t amplitude = static_cast<int32_t>(table[1]);
-  const int32_t gain = static_cast<int32_t>(table[3]);
-  int32_t* out = table[4] ? reinterpret_cast<int32_t*>(table[4]) - n : nullptr;
-  const int32_t feedback = static_cast<int32_t>(table[5]);
   uint32_t p = position;
-  for (int32_t i = 0; i < n; ++i) {
-    uint32_t w = KV_u32(in[i]);
-    const int32_t s = KV_mul31(ring[(p + reach) & RING_MASK], amplitude);
-    if (out) out[i] = KV_combine<Mode>(out[i], mul23(s, gain));
-    w += KV_u32(mul23(s, feedback));
-    ring[p] = static_cast<int32_t>(w);
-    p = (p - 1) & RING_MASK;
+  OneTap(table, n).run<Mode>(in, 0, n, ring, p);
+  position = static_cast<uint16_t>(p);
+}
+
+#if KV_AVX2_CLONES
+// The one-tap block eight samples at a time, for a delay reaching at least a block back: then
+// no read waits for a write of the same block, and a write only lands where a later sample
+// reads, so eight reads before their eight writes keep the order's results. Eight samples whose
+// ring slots wrap round the ring's end go one by one. The output is the input or lies apart
+// from it.
+template <int Mode>
+KV_AVX2 void oneTapLoopAvx2(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table,
+                            int32_t) {
+  const OneTap t(table, n);
+  const __m256i a = _mm256_set1_epi32(t.amplitude), g = _mm256_set1_epi32(t.gain);
+  const __m256i f = _mm256_set1_epi32(t.feedback);
+  uint32_t p = position;
+  for (int32_t i = 0; i < n; i += 8) {
+    const uint32_t from = (p + t.reach) & RING_MASK;
+    if (n - i < 8 || p < 7 || from < 7) {
+      t.run<Mode>(in, i, std::min(n, i + 8), ring, p);
+      continue;
+    }
+    const __m256i r = KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ring + from - 7)));
+    const __m256i s = KV_mulShift8<31>(r, a);
+    const __m256i w = _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)),
+                                       KV_mulShift8<23>(s, f));
+    if (t.out) {
+      __m256i* o = reinterpret_cast<__m256i*>(t.out + i);
+      _mm256_storeu_si256(o, KV_combine8<Mode>(_mm256_loadu_si256(o), KV_mulShift8<23>(s, g)));
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(ring + p - 7), KV_reverse8(w));
+    p = (p - 8) & RING_MASK;
   }
   position = static_cast<uint16_t>(p);
 }
+#endif
 
 using NetworkLoop = void (*)(const int32_t*, int32_t, int32_t*, uint16_t&, const KV_word*, int32_t);
 
@@ -83,11 +133,41 @@ constexpr std::array<NetworkLoop, sizeof...(M)> oneTapTable(std::index_sequence<
 }
 constexpr auto networkLoops = networkTable(std::make_index_sequence<KV_MODES>{});
 constexpr auto oneTapLoops = oneTapTable(std::make_index_sequence<KV_MODES>{});
+#if KV_AVX2_CLONES
+template <size_t... M>
+constexpr std::array<NetworkLoop, sizeof...(M)> oneTapTableAvx2(std::index_sequence<M...>) {
+  return {oneTapLoopAvx2<static_cast<int>(M)>...};
+}
+constexpr auto oneTapLoopsAvx2 = oneTapTableAvx2(std::make_index_sequence<KV_MODES>{});
+#endif
 
 // A table of one group with one tap: delay, amplitude, the marker, gain, output, feedback.
 bool isOneTap(const KV_word* table, int32_t length) {
   return length == KV_Effect_Deline::TAP_ENTRIES + KV_Effect_Deline::GROUP_ENTRIES &&
          table[2] == KV_Effect_Deline::MARKER;
+}
+
+#if KV_AVX2_CLONES
+// Whether the one-tap block may run eight samples at a time: the tap reaches at least a block
+// back, and the output is the input or does not overlap it.
+bool lanesFit(const KV_word* table, const int32_t* in, int32_t n) {
+  if (static_cast<int64_t>(table[0]) + 1 < n) return false;
+  if (!table[4]) return true;
+  const uintptr_t bytes = sizeof(int32_t) * static_cast<uintptr_t>(n);
+  const uintptr_t out = static_cast<uintptr_t>(table[4]) - bytes, from = reinterpret_cast<uintptr_t>(in);
+  return out == from || out + bytes <= from || from + bytes <= out;
+}
+#endif
+
+// The loop for this block's table.
+NetworkLoop loopOf(const KV_word* table, int32_t length, [[maybe_unused]] const int32_t* in,
+                   [[maybe_unused]] int32_t n, int32_t mode) {
+  const size_t m = static_cast<size_t>(mode);
+  if (!isOneTap(table, length)) return networkLoops[m];
+#if KV_AVX2_CLONES
+  if (KV_avx2 && lanesFit(table, in, n)) return oneTapLoopsAvx2[m];
+#endif
+  return oneTapLoops[m];
 }
 
 }  // namespace
@@ -162,8 +242,7 @@ void KV_Effect_Deline::process() {
   int32_t n = KV_lengthOf(input);
   const int32_t* in = view(input);
   if (n <= 0 || n != preparedLength || !in) return;
-  const auto& loops = isOneTap(table, tableLength) ? oneTapLoops : networkLoops;
-  loops[static_cast<size_t>(m)](in, n, ring, ringPosition, table, tableLength);
+  loopOf(table, tableLength, in, n, m)(in, n, ring, ringPosition, table, tableLength);
 }
 
 Group* KV_Effect_Deline::addGroup() {

@@ -285,3 +285,48 @@ TEST_F(Deline, DeleteReleasesTheNetworkAndLeavesThePipe) {
 }
 
 }  // namespace
+
+TEST_F(Deline, OneTapReachingABlockBackInEitherForm) {
+  // A tap reaching at least a block back may run eight samples at a time: written out sample by
+  // sample below, in place and apart, over the ring's end, up to the longest delay (whose read
+  // lands on the slot the next sample writes).
+  const auto mul23 = [](int32_t a, int32_t b) { return static_cast<int32_t>((int64_t{a} * b) >> 23); };
+  const int blocks = 3;
+  std::vector<int32_t> x(BLOCK * blocks), o(BLOCK * blocks);
+  uint32_t seed = 12345;
+  for (size_t t = 0; t < x.size(); ++t) {
+    seed = seed * 1664525u + 1013904223u;
+    x[t] = static_cast<int32_t>(seed);
+    o[t] = static_cast<int32_t>(seed >> 7) - (1 << 23);
+  }
+  auto* e = delay("-g % -go %o -ga 0.7 -gf -0.6 -d % -da 0.9 -mode add");
+  e->prepare();
+  ASSERT_TRUE(e->ready);
+  const auto amplitude = static_cast<int32_t>(e->table[1]), gain = static_cast<int32_t>(e->table[3]),
+             feedback = static_cast<int32_t>(e->table[5]);
+  for (int32_t d : {BLOCK - 1, 700, 65534}) {
+    for (bool inPlace : {false, true}) {
+      KV_Buffer* target = inPlace ? in : out;
+      ASSERT_EQ(run("%o -go %o -dt %i", e, target, d), KV_OK);
+      std::vector<int32_t> written(x.size()), expected(x.size());
+      for (size_t t = 0; t < x.size(); ++t) {
+        const size_t back = static_cast<size_t>(d) + 1;
+        const int32_t s = t >= back ? KV_mul31(written[t - back], amplitude) : 0;
+        written[t] = KV_wrapAdd(x[t], mul23(s, feedback));
+        expected[t] = KV_wrapAdd(inPlace ? x[t] : o[t], mul23(s, gain));
+      }
+      forEachLoopForm([&] {
+        e->reset();
+        e->ringPosition = 0;
+        for (int k = 0; k < blocks; ++k) {
+          const auto from = static_cast<std::ptrdiff_t>(k * BLOCK);
+          fill(in, std::vector<int32_t>(x.begin() + from, x.begin() + from + BLOCK));
+          if (!inPlace) fill(out, std::vector<int32_t>(o.begin() + from, o.begin() + from + BLOCK));
+          pipe->process();
+          EXPECT_EQ(contents(target, BLOCK), std::vector<int32_t>(expected.begin() + from, expected.begin() + from + BLOCK))
+              << "delay " << d << (inPlace ? ", in place" : ", apart") << ", block " << k;
+        }
+      });
+    }
+  }
+}
