@@ -30,14 +30,17 @@ struct Graph {
 
   Graph(int rate, int block) {
     app.blockLength = block;
-    app.build();
+    if (app.build() != KV_OK) {
+      std::fprintf(stderr, "effectbench: the graph could not be built\n");
+      std::exit(1);
+    }
     app.sampleRate = rate;
     app.sendClock();
     pipe = static_cast<KV_Soundpipe*>(app.graph[KV_Application::PIPE]);
     in = static_cast<KV_Buffer*>(app.graph[KV_Application::BUF_I]);
     out = static_cast<KV_Buffer*>(app.graph[KV_Application::BUF_O]);
   }
-  ~Graph() { app.destroy(); }
+  ~Graph() { KV_ignore(app.destroy()); }  // the run is over: nothing to do about a failure
 
   void load(const float* x, int n) {
     for (int i = 0; i < n; ++i) in->main[i] = KV_sampleOf(x[i]);
