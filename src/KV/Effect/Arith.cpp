@@ -85,27 +85,13 @@ using OperLoop = void (*)(const int32_t*, const int32_t*, int32_t*, int32_t);
 using KoefLoop = void (*)(const int32_t*, int32_t, int32_t*, int32_t);
 using CopyLoop = void (*)(const int32_t*, int32_t*, int32_t, int32_t, int32_t);
 
-template <size_t... I>
-constexpr std::array<OperLoop, sizeof...(I)> operTable(std::index_sequence<I...>) {
-  return {operLoop<static_cast<int>(I / KV_MODES), static_cast<int>(I % KV_MODES)>...};
-}
-template <size_t... I>
-constexpr std::array<KoefLoop, sizeof...(I)> koefTable(std::index_sequence<I...>) {
-  return {koefLoop<static_cast<int>(I / KV_MODES), static_cast<int>(I % KV_MODES)>...};
-}
-template <size_t... M>
-constexpr std::array<CopyLoop, sizeof...(M)> copyTable(std::index_sequence<M...>) {
-  return {copyLoop<static_cast<int>(M)>...};
-}
-
-constexpr auto operLoops = operTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
-constexpr auto koefLoops = koefTable(std::make_index_sequence<KV_ARITH_OPS * KV_MODES>{});
+// Indexed by operation * KV_MODES + mode.
+constexpr auto operLoops =
+    KV_loopTable<KV_ARITH_OPS * KV_MODES>([](auto i) -> OperLoop { return &operLoop<i() / KV_MODES, i() % KV_MODES>; });
+constexpr auto koefLoops =
+    KV_loopTable<KV_ARITH_OPS * KV_MODES>([](auto i) -> KoefLoop { return &koefLoop<i() / KV_MODES, i() % KV_MODES>; });
 #if KV_AVX2_CLONES
-template <size_t... M>
-constexpr std::array<KoefLoop, sizeof...(M)> koefMulTableAvx2(std::index_sequence<M...>) {
-  return {koefMulLoopAvx2<static_cast<int>(M)>...};
-}
-constexpr auto koefMulLoopsAvx2 = koefMulTableAvx2(std::make_index_sequence<KV_MODES>{});
+constexpr auto koefMulLoopsAvx2 = KV_loopTable<KV_MODES>([](auto m) -> KoefLoop { return &koefMulLoopAvx2<m()>; });
 #endif
 
 // The loop of a Koef: a multiplication in AVX2 lanes where the processor has them.
@@ -115,7 +101,7 @@ KoefLoop koefLoopOf(int loop) {
 #endif
   return koefLoops[static_cast<size_t>(loop)];
 }
-constexpr auto copyLoops = copyTable(std::make_index_sequence<KV_MODES>{});
+constexpr auto copyLoops = KV_loopTable<KV_MODES>([](auto m) -> CopyLoop { return &copyLoop<m()>; });
 
 // The loop index of an operation and a mode, or -1 when either is out of range.
 int loopIndex(int32_t op, int32_t mode) {

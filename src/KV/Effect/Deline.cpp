@@ -80,8 +80,7 @@ struct OneTap {
 };
 
 template <int Mode>
-void oneTapLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table,
-                int32_t) {
+void oneTapLoop(const int32_t* in, int32_t n, int32_t* ring, uint16_t& position, const KV_word* table, int32_t) {
   uint32_t p = position;
   OneTap(table, n).run<Mode>(in, 0, n, ring, p);
   position = static_cast<uint16_t>(p);
@@ -108,8 +107,8 @@ KV_AVX2 void oneTapLoopAvx2(const int32_t* in, int32_t n, int32_t* ring, uint16_
     }
     const __m256i r = KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(ring + from - 7)));
     const __m256i s = KV_mulShift8<31>(r, a);
-    const __m256i w = _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)),
-                                       KV_mulShift8<23>(s, f));
+    const __m256i w =
+        _mm256_add_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + i)), KV_mulShift8<23>(s, f));
     if (t.out) {
       __m256i* o = reinterpret_cast<__m256i*>(t.out + i);
       _mm256_storeu_si256(o, KV_combine8<Mode>(_mm256_loadu_si256(o), KV_mulShift8<23>(s, g)));
@@ -123,22 +122,10 @@ KV_AVX2 void oneTapLoopAvx2(const int32_t* in, int32_t n, int32_t* ring, uint16_
 
 using NetworkLoop = void (*)(const int32_t*, int32_t, int32_t*, uint16_t&, const KV_word*, int32_t);
 
-template <size_t... M>
-constexpr std::array<NetworkLoop, sizeof...(M)> networkTable(std::index_sequence<M...>) {
-  return {networkLoop<static_cast<int>(M)>...};
-}
-template <size_t... M>
-constexpr std::array<NetworkLoop, sizeof...(M)> oneTapTable(std::index_sequence<M...>) {
-  return {oneTapLoop<static_cast<int>(M)>...};
-}
-constexpr auto networkLoops = networkTable(std::make_index_sequence<KV_MODES>{});
-constexpr auto oneTapLoops = oneTapTable(std::make_index_sequence<KV_MODES>{});
+constexpr auto networkLoops = KV_loopTable<KV_MODES>([](auto m) -> NetworkLoop { return &networkLoop<m()>; });
+constexpr auto oneTapLoops = KV_loopTable<KV_MODES>([](auto m) -> NetworkLoop { return &oneTapLoop<m()>; });
 #if KV_AVX2_CLONES
-template <size_t... M>
-constexpr std::array<NetworkLoop, sizeof...(M)> oneTapTableAvx2(std::index_sequence<M...>) {
-  return {oneTapLoopAvx2<static_cast<int>(M)>...};
-}
-constexpr auto oneTapLoopsAvx2 = oneTapTableAvx2(std::make_index_sequence<KV_MODES>{});
+constexpr auto oneTapLoopsAvx2 = KV_loopTable<KV_MODES>([](auto m) -> NetworkLoop { return &oneTapLoopAvx2<m()>; });
 #endif
 
 // A table of one group with one tap: delay, amplitude, the marker, gain, output, feedback.
@@ -160,8 +147,8 @@ bool lanesFit(const KV_word* table, const int32_t* in, int32_t n) {
 #endif
 
 // The loop for this block's table.
-NetworkLoop loopOf(const KV_word* table, int32_t length, [[maybe_unused]] const int32_t* in,
-                   [[maybe_unused]] int32_t n, int32_t mode) {
+NetworkLoop loopOf(const KV_word* table, int32_t length, [[maybe_unused]] const int32_t* in, [[maybe_unused]] int32_t n,
+                   int32_t mode) {
   const size_t m = static_cast<size_t>(mode);
   if (!isOneTap(table, length)) return networkLoops[m];
 #if KV_AVX2_CLONES
@@ -195,8 +182,8 @@ void KV_Effect_Deline::restart() {
 
 int32_t KV_Effect_Deline::delayOf(const Tap& tap) const {
   const float time = tap.time;
-  long double d = tap.inSamples ? std::trunc(static_cast<long double>(time))
-                                : std::trunc(static_cast<long double>(clock) * time);
+  long double d =
+      tap.inSamples ? std::trunc(static_cast<long double>(time)) : std::trunc(static_cast<long double>(clock) * time);
   if (!(d >= 0.0L)) return 0;  // negative, or NaN
   if (d > MAX_DELAY) return MAX_DELAY;
   return static_cast<int32_t>(d);

@@ -2,18 +2,32 @@
 // calls, and the buffer view that fades an effect in or out over one block.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
-#include "KV/Shared.h"
 #include "KV/Effect/Soundpipe.h"
 #include "KV/Live.h"
+#include "KV/Shared.h"
 
 // Output modes: how a computed sample r combines with the output sample o already there.
 enum KV_Mode : int32_t { KV_MODE_SET, KV_MODE_ADD, KV_MODE_SUB, KV_MODE_STN, KV_MODE_ADN, KV_MODE_SBN };
 constexpr int KV_MODES = 6;
 
 extern const char* const KV_modeWords[KV_MODES];
+
+// A table of a sample loop's instances, one for each index 0 … N-1, built at compile time:
+// `pick` turns an index (a std::integral_constant) into the instance for it, for example
+// `[](auto m) { return &copyLoop<m()>; }`.
+template <size_t N, class Pick>
+constexpr auto KV_loopTable(Pick pick) {
+  return [pick]<size_t... I>(std::index_sequence<I...>) {
+    return std::array{pick(std::integral_constant<int, static_cast<int>(I)>{})...};
+  }
+  (std::make_index_sequence<N>{});
+}
 
 // A sample's bits as unsigned, for arithmetic that wraps around in 32-bit two's complement.
 inline uint32_t KV_u32(int32_t v) { return static_cast<uint32_t>(v); }

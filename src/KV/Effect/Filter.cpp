@@ -19,8 +19,7 @@ bool truncateInto(long double v, long double lo, long double hi, T& out) {
 
 // The views of an input and an output for the input's block of n samples. False, and nothing
 // to process, when a buffer is missing or empty or the output is shorter than the block.
-bool viewBlock(const KV_Effect& e, KV_Buffer* input, KV_Buffer* output, const int32_t*& in, int32_t*& out,
-               int32_t& n) {
+bool viewBlock(const KV_Effect& e, KV_Buffer* input, KV_Buffer* output, const int32_t*& in, int32_t*& out, int32_t& n) {
   if (!input || !output) return false;
   n = KV_lengthOf(input);
   int32_t outLength = KV_lengthOf(output);
@@ -72,11 +71,7 @@ void lopassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint
 
 using OnepoleLoop = void (*)(const int32_t*, int32_t*, int32_t, int32_t&, uint32_t);
 
-template <size_t... M>
-constexpr std::array<OnepoleLoop, sizeof...(M)> lopassTable(std::index_sequence<M...>) {
-  return {lopassLoop<static_cast<int>(M)>...};
-}
-constexpr auto lopassLoops = lopassTable(std::make_index_sequence<KV_MODES>{});
+constexpr auto lopassLoops = KV_loopTable<KV_MODES>([](auto m) -> OnepoleLoop { return &lopassLoop<m()>; });
 
 void hipassLoop(const int32_t* in, int32_t* out, int32_t n, int32_t& state, uint32_t c) {
   state = onepoleRun(in, n, state, c, [out](int32_t i, int32_t x, int32_t s) { out[i] = KV_wrapSub(x, s); });
@@ -106,11 +101,7 @@ void bapassLoop(const int32_t* in, int32_t* out, int32_t n, BapassState& st) {
 
 using BapassLoop = void (*)(const int32_t*, int32_t*, int32_t, BapassState&);
 
-template <size_t... M>
-constexpr std::array<BapassLoop, sizeof...(M)> bapassTable(std::index_sequence<M...>) {
-  return {bapassLoop<static_cast<int>(M)>...};
-}
-constexpr auto bapassLoops = bapassTable(std::make_index_sequence<KV_MODES>{});
+constexpr auto bapassLoops = KV_loopTable<KV_MODES>([](auto m) -> BapassLoop { return &bapassLoop<m()>; });
 
 }  // namespace
 
