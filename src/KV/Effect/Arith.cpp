@@ -126,9 +126,11 @@ void KV_Effect_Copy::process() {
   int32_t* out = view(output);
   if (!in || !out || n <= 0 || outLength <= 0) return;
   if (in == out && m == KV_MODE_SET) return;
-  // Only the samples that land inside the output are copied; strides of 1 need no division.
-  int32_t count = is == 1 ? n : n / is;
-  const int32_t fit = os == 1 ? outLength : (outLength - 1) / os + 1;
+  // Only the samples that land inside the output are copied. Strides of 1 need no division, and
+  // the compiler must not fold `n / 1` back into one: a division costs more than the rest here.
+  int32_t count = n, fit = outLength;
+  if (is != 1) [[unlikely]] count = n / is;
+  if (os != 1) [[unlikely]] fit = (outLength - 1) / os + 1;
   if (count > fit) count = fit;
   copyLoops[static_cast<size_t>(m)](in, out, count, is, os);
 }
