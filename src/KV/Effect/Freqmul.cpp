@@ -1,14 +1,13 @@
 #include "KV/Effect/Freqmul.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if KV_AVX2_CLONES
-#include <immintrin.h>
-#endif
+#include "KV/Effect/Lanes.h"
 
 namespace {
 
@@ -51,9 +50,23 @@ Block blockOf(KV_Buffer* input, KV_Buffer* output) {
 
 uint32_t KV_Effect_Tolvar::lag() const { return tolvarLag(clock, lagTime, k); }
 
-uint32_t KV_Effect_Tolvar::blockLag(int32_t clk, uint32_t step) {
-  if (clk != lagCache.clock || step != lagCache.k) lagCache = {clk, step, tolvarLag(clk, lagTime, step)};
-  return lagCache.lag;
+namespace {
+
+// The longest whole number of samples that is not beyond the look-back: a length is beyond it
+// exactly when it exceeds the look-back's floor. A negative look-back has every length beyond
+// it; one past any length the ring holds (or not a number) none.
+int64_t guardedLength(long double lookBack) {
+  if (lookBack < 0.0L) return -1;
+  if (!(lookBack < static_cast<long double>(KV_Effect_Tolvar::RING))) return INT64_MAX;
+  return static_cast<int64_t>(lookBack);
+}
+
+}  // namespace
+
+const KV_Effect_Tolvar::Timing& KV_Effect_Tolvar::timingOf(int32_t clk, uint32_t step) {
+  if (clk != timing.clock || step != timing.k)
+    timing = {clk, step, tolvarLag(clk, lagTime, step), guardedLength(static_cast<long double>(clk) * lagTime)};
+  return timing;
 }
 
 bool KV_Effect_Tolvar::fits(uint32_t candidateK) const {
@@ -101,17 +114,17 @@ inline void forRuns(int32_t* ring, uint32_t count, uint32_t from, uint32_t start
 
 // The k - 1 copies of the period that ends before h, written from h on. Every copy reads the
 // period as the ring holds it at that moment: m forward from the period start, b backward from
-// h - 1. t = x + previous - b is the reversed period negated and lifted so that it starts at x.
+// h - 1. s is the crossing x plus the sample before it, and t = s - b is the reversed period
+// negated and lifted so that it starts at x.
 // The formulas are the extended-precision ones, (i m + (count - i) t) / count and
 // t - s i / count, evaluated exactly: their numerators are whole numbers below 2^48.
-void KV_Effect_Tolvar::writeCopies(int32_t x, uint32_t h, uint32_t factor) {
+void KV_Effect_Tolvar::writeCopies(int32_t s, uint32_t h, uint32_t factor) {
   const uint32_t count = (h - periodStart) & MASK;
   // Copies that fit beside their period never overwrite what a later copy reads.
   if (uint64_t{count} * factor <= RING) {
-    writeCopiesApart(KV_wrapAdd(x, previous), h, factor, count);
+    writeCopiesApart(s, h, factor, count);
     return;
   }
-  const int32_t s = KV_wrapAdd(x, previous);
   const double length = count;
   const int64_t n = count;
   for (uint32_t j = 0; j + 1 < factor; ++j) {
@@ -198,33 +211,50 @@ void copyRun(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const 
 }
 
 #if KV_AVX2_CLONES
-// The same four samples at a time in AVX2 lanes. The sign goes back onto the lifted magnitude
-// before the conversion: truncation is symmetric, and a magnitude at or beyond 2^31 converts to
-// INT32_MIN either way, so the result is KV_truncatedQuotient's.
+// The copies' AVX2 form runs where the processor also has fused multiply-add.
+const bool fusedToo = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("fma") != 0;
+}();
+
+// Four samples of a copy from i on, rev = s - b being the reversed period at them. The
+// numerators are whole numbers below 2^47 and so are their products and sums: fused or not,
+// they come out exact.
 template <bool Crossfade>
-KV_AVX2 void copyRunAvx2(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m,
-                         const int32_t* b) {
+KV_AVX2_FMA inline __m128i copyLanes(const CopyFormula& f, __m256d i, __m128i rev, const int32_t* m) {
+  const __m256d n = _mm256_set1_pd(f.n), t = _mm256_cvtepi32_pd(rev);
+  __m256d numerator;
+  if constexpr (Crossfade) {
+    const __m256d mt = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m)));
+    numerator = _mm256_fmadd_pd(i, mt, _mm256_mul_pd(_mm256_sub_pd(n, i), t));
+  } else {
+    numerator = _mm256_fmsub_pd(t, n, _mm256_mul_pd(_mm256_set1_pd(f.s), i));
+  }
+  return KV_truncatedQuotient4(numerator, _mm256_set1_pd(f.r));
+}
+
+// copyRun eight samples at a time in AVX2 lanes.
+template <bool Crossfade>
+KV_AVX2_FMA void copyRunAvx2(const CopyFormula f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m,
+                             const int32_t* b) {
+  const __m256i s = _mm256_set1_epi32(f.s);
+  const __m256d four = _mm256_set1_pd(4.0);
+  __m256d i = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(i0)), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
   uint32_t t = 0;
-  const __m256d n = _mm256_set1_pd(f.n), r = _mm256_set1_pd(f.r), sd = _mm256_set1_pd(f.s);
-  const __m256d sign = _mm256_set1_pd(-0.0), lift = _mm256_set1_pd(0x1p-17), four = _mm256_set1_pd(4.0);
-  const __m128i s = _mm_set1_epi32(f.s);
-  const double i0d = static_cast<double>(i0);
-  __m256d i = _mm256_set_pd(i0d + 3.0, i0d + 2.0, i0d + 1.0, i0d);
-  for (; t + 4 <= len; t += 4) {
-    // b[-t], b[-t - 1], b[-t - 2], b[-t - 3]
-    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - t - 3)), 0x1B);
-    const __m256d rev = _mm256_cvtepi32_pd(_mm_sub_epi32(s, back));
-    __m256d numerator;
-    if constexpr (Crossfade) {
-      const __m256d mt = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m + t)));
-      numerator = _mm256_add_pd(_mm256_mul_pd(i, mt), _mm256_mul_pd(_mm256_sub_pd(n, i), rev));
-    } else {
-      numerator = _mm256_sub_pd(_mm256_mul_pd(rev, n), _mm256_mul_pd(sd, i));
-    }
-    const __m256d magnitude = _mm256_add_pd(_mm256_mul_pd(_mm256_andnot_pd(sign, numerator), r), lift);
-    const __m256d signedMagnitude = _mm256_or_pd(magnitude, _mm256_and_pd(sign, numerator));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + t), _mm256_cvttpd_epi32(signedMagnitude));
+  for (; t + 8 <= len; t += 8) {
+    // s - b[-t], s - b[-t - 1], ..., s - b[-t - 7]
+    const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - t - 7))));
+    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), m + t);
     i = _mm256_add_pd(i, four);
+    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), m + t + 4);
+    i = _mm256_add_pd(i, four);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + t), _mm256_set_m128i(high, low));
+  }
+  if (t + 4 <= len) {
+    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - t - 3)), 0x1B);
+    const __m128i rev = _mm_sub_epi32(_mm256_castsi256_si128(s), back);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + t), copyLanes<Crossfade>(f, i, rev, m + t));
+    t += 4;
   }
   if (t < len) copyRun<Crossfade>(f, i0 + t, len - t, w + t, m + t, b - t);
 }
@@ -234,7 +264,7 @@ KV_AVX2 void copyRunAvx2(const CopyFormula& f, uint32_t i0, uint32_t len, int32_
 template <bool Crossfade>
 void copyRunFast(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
 #if KV_AVX2_CLONES
-  if (KV_avx2) {
+  if (KV_avx2 && fusedToo) {
     copyRunAvx2<Crossfade>(f, i0, len, w, m, b);
     return;
   }
@@ -260,75 +290,118 @@ void KV_Effect_Tolvar::writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, 
   writePos = (writePos + (factor - 1) * count) & MASK;
 }
 
-void KV_Effect_Tolvar::take(int32_t x, const Settings& set) {
+void KV_Effect_Tolvar::take(int32_t x, int32_t before, const Settings& set) {
   const uint32_t h = (writePos + 1) & MASK;
   writePos = h;
-  if (previous < 0 && x >= 0) {
-    const long double slope = KV_wrapSub(x, previous);
-    bool accepted = true;
-    if (averageSlope > 0.1) {
-      const long double ratio = slope / averageSlope;
-      const bool rejected = ratio > 1.0L || ratio < set.rand;
-      // A period longer than the lag time is taken whatever its slope.
-      const uint32_t sofar = (h - periodStart) & MASK;
-      accepted = !rejected || static_cast<long double>(sofar) > set.lookBack;
-    }
-    if (accepted) {
-      writeCopies(x, h, set.k);
-      periodStart = writePos;
-      averageSlope = static_cast<double>((1.0L - set.stab) * slope + static_cast<long double>(set.stab) * averageSlope);
-    }
+  const long double slope = KV_wrapSub(x, before);
+  bool accepted = true;
+  if (averageSlope > 0.1) {
+    const long double ratio = slope / averageSlope;
+    const bool rejected = ratio > 1.0L || ratio < set.rand;
+    // A period longer than the lag time is taken whatever its slope.
+    const uint32_t sofar = (h - periodStart) & MASK;
+    accepted = !rejected || sofar > set.guarded;
+  }
+  if (accepted) {
+    writeCopies(KV_wrapAdd(x, before), h, set.k);
+    periodStart = writePos;
+    averageSlope = static_cast<double>((1.0L - set.stab) * slope + static_cast<long double>(set.stab) * averageSlope);
   }
   ring[writePos] = x;
-  previous = x;
 }
 
 namespace {
 
 #if defined(__SSE2__)
-// Whether any of x[0 ... 8) is at or above zero after a negative sample (x[-1] being the first
-// one before): a sign bit in x[j - 1] & ~x[j] marks a crossing.
-inline bool crossingMarks(const int32_t* x) {
+// Bit j set where x[j - 1] < 0 <= x[j], for j = 0 ... 7: the sign bit of x[j - 1] & ~x[j].
+inline uint32_t crossingMarks(const int32_t* x) {
   const __m128i* p = reinterpret_cast<const __m128i*>(x);
   const __m128i* q = reinterpret_cast<const __m128i*>(x - 1);
-  const __m128i marks = _mm_or_si128(_mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q)),
-                                     _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1)));
-  return _mm_movemask_ps(_mm_castsi128_ps(marks)) != 0;
+  const __m128i low = _mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q));
+  const __m128i high = _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1));
+  return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(low)) | _mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
 }
 #endif
 
-// The first sample at or after i that follows a negative sample with one at or above zero (the
-// sample before in[0] being `before`), or n.
-int32_t nextCrossing(const int32_t* in, int32_t i, int32_t n, int32_t before) {
-  if (i >= n || (before < 0 && in[i] >= 0)) return i;
-  ++i;
-  // Whole groups of 8 without a crossing are passed over first.
+// The first j in [i, n) with x[j - 1] < 0 <= x[j], or n; 1 <= i. Eight samples at a time, and
+// the last few in one look of eight ending at n, its marks before i dropped.
+int32_t crossingFrom(const int32_t* x, int32_t i, int32_t n) {
 #if defined(__SSE2__)
   for (; i + 8 <= n; i += 8)
-    if (crossingMarks(in + i)) break;
-  // Past the groups, the last 8 samples in one look: without a mark among them none of the rest
-  // crosses.
-  if (i < n && i + 8 > n && n >= 9 && !crossingMarks(in + n - 8)) return n;
+    if (const uint32_t marks = crossingMarks(x + i)) return i + std::countr_zero(marks);
+  if (i < n && n >= 9) {
+    const uint32_t marks = crossingMarks(x + n - 8) >> (8 - (n - i));
+    return marks ? i + std::countr_zero(marks) : n;
+  }
 #endif
   for (; i < n; ++i)
-    if (in[i - 1] < 0 && in[i] >= 0) return i;
+    if (x[i - 1] < 0 && x[i] >= 0) return i;
   return n;
+}
+
+#if KV_AVX2_CLONES
+// crossingMarks of x[0 ... 16).
+KV_AVX2 inline uint32_t crossingMarks16(const int32_t* x) {
+  const __m256i* p = reinterpret_cast<const __m256i*>(x);
+  const __m256i* q = reinterpret_cast<const __m256i*>(x - 1);
+  const __m256i low = _mm256_andnot_si256(_mm256_loadu_si256(p), _mm256_loadu_si256(q));
+  const __m256i high = _mm256_andnot_si256(_mm256_loadu_si256(p + 1), _mm256_loadu_si256(q + 1));
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(low)) |
+                               _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
+}
+
+// crossingFrom sixteen samples at a time.
+KV_AVX2 int32_t crossingFromAvx2(const int32_t* x, int32_t i, int32_t n) {
+  for (; i + 16 <= n; i += 16)
+    if (const uint32_t marks = crossingMarks16(x + i)) return i + std::countr_zero(marks);
+  if (i < n && n >= 17) {
+    const uint32_t marks = crossingMarks16(x + n - 16) >> (16 - (n - i));
+    return marks ? i + std::countr_zero(marks) : n;
+  }
+  return crossingFrom(x, i, n);
+}
+#endif
+
+// crossingFrom through the widest form the processor has.
+int32_t crossingFromFast(const int32_t* x, int32_t i, int32_t n) {
+#if KV_AVX2_CLONES
+  if (KV_avx2) return crossingFromAvx2(x, i, n);
+#endif
+  return crossingFrom(x, i, n);
 }
 
 }  // namespace
 
 // Samples without a crossing go into the ring one after another.
-void KV_Effect_Tolvar::append(const int32_t* x, int32_t len) {
-  if (len <= 0) return;
-  uint32_t done = 0;
-  while (done < static_cast<uint32_t>(len)) {
-    const uint32_t at = (writePos + 1) & MASK;
-    const uint32_t piece = std::min(static_cast<uint32_t>(len) - done, RING - at);
-    std::memcpy(ring + at, x + done, sizeof(int32_t) * piece);
-    writePos = (writePos + piece) & MASK;
-    done += piece;
+void KV_Effect_Tolvar::append(const int32_t* x, uint32_t len) {
+  uint32_t at = (writePos + 1) & MASK;
+  writePos = (writePos + len) & MASK;
+  while (len > 0) {
+    const uint32_t piece = std::min(len, RING - at);
+    std::memcpy(ring + at, x, sizeof(int32_t) * piece);
+    x += piece;
+    len -= piece;
+    at = 0;
   }
-  previous = x[len - 1];
+}
+
+// A rising zero crossing is a sample at or above zero after a negative one; the sample before
+// in[0] is the last of the block before.
+void KV_Effect_Tolvar::write(const int32_t* in, int32_t n, const Settings& set) {
+  int32_t i = 0;
+  if (previous < 0 && in[0] >= 0) {
+    take(in[0], previous, set);
+    i = 1;
+  }
+  while (i < n) {
+    // in[0] has been looked at already.
+    const int32_t c = crossingFromFast(in, std::max(i, 1), n);
+    append(in + i, static_cast<uint32_t>(c - i));
+    if (c == n) break;
+    take(in[c], in[c - 1], set);
+    i = c + 1;
+  }
+  previous = in[n - 1];
 }
 
 namespace {
@@ -353,15 +426,20 @@ inline __m128i combine4(__m128i o, __m128i r) {
 }
 #endif
 
+// The reads of a run stop short of the ring's end: reading groups of g = 4 or 8 takes g Step
+// samples, of which the last Step - 1 may lie past the last read. The runs' first len - 1
+// reads leave room for a whole group after them.
+constexpr int32_t wholeGroups(uint32_t index, uint32_t step, int32_t len) {
+  return index + static_cast<uint32_t>(len) * step <= KV_Effect_Tolvar::RING ? len : len - 1;
+}
+
 // out[t] combined with ring[index + t step] for t < len, every read inside the ring.
 template <int Mode, uint32_t Step>
 void readRun(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t len) {
   int32_t t = 0;
 #if defined(__SSE2__)
   if constexpr (Step != 0) {
-    // Four reads take 4 Step samples: the groups stop short of the ring's end.
-    constexpr uint32_t RING = KV_Effect_Tolvar::RING;
-    const int32_t whole = index + static_cast<uint32_t>(len) * Step <= RING ? len : len - 1;
+    const int32_t whole = wholeGroups(index, Step, len);
     for (; t + 4 <= whole; t += 4) {
       __m128i* o = reinterpret_cast<__m128i*>(out + t);
       const __m128i r = everyStep<Step>(ring + index + static_cast<uint32_t>(t) * Step);
@@ -373,14 +451,65 @@ void readRun(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, i
   for (; t < len; ++t) out[t] = KV_combine<Mode>(out[t], ring[index + static_cast<uint32_t>(t) * step]);
 }
 
+#if KV_AVX2_CLONES
+// p[0], p[Step], ..., p[7 Step] in one vector, from the 8 Step samples at p.
+template <uint32_t Step>
+KV_AVX2 inline __m256i everyStep8(const int32_t* p) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+  const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 8));
+  if constexpr (Step == 2) {
+    // a0 a2 b0 b2 | a4 a6 b4 b6, its pairs then put in order.
+    const __m256 even = _mm256_shuffle_ps(_mm256_castsi256_ps(a), _mm256_castsi256_ps(b), _MM_SHUFFLE(2, 0, 2, 0));
+    return _mm256_permute4x64_epi64(_mm256_castps_si256(even), _MM_SHUFFLE(3, 1, 2, 0));
+  } else {
+    static_assert(Step == 3, "steps of 2 and 3 only");
+    // a0 b1 c2 a3 b4 c5 a6 b7 = p0 p9 p18 p3 p12 p21 p6 p15, then in order.
+    const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 16));
+    const __m256i mixed = _mm256_blend_epi32(_mm256_blend_epi32(a, b, 0x92), c, 0x24);
+    return _mm256_permutevar8x32_epi32(mixed, _mm256_setr_epi32(0, 3, 6, 1, 4, 7, 2, 5));
+  }
+}
+
+// readRun eight reads at a time.
 template <int Mode, uint32_t Step>
+KV_AVX2 void readRunAvx2(const int32_t* ring, uint32_t index, int32_t* out, int32_t len) {
+  const int32_t whole = wholeGroups(index, Step, len);
+  int32_t t = 0;
+  for (; t + 8 <= whole; t += 8) {
+    __m256i* o = reinterpret_cast<__m256i*>(out + t);
+    const __m256i r = everyStep8<Step>(ring + index + static_cast<uint32_t>(t) * Step);
+    _mm256_storeu_si256(o, KV_combine8<Mode>(_mm256_loadu_si256(o), r));
+  }
+  if (t < len) readRun<Mode, Step>(ring, index + static_cast<uint32_t>(t) * Step, Step, out + t, len - t);
+}
+#endif
+
+// readRun in the form asked for, where there is one.
+template <int Mode, uint32_t Step, bool Avx2>
+inline void readRunIn(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t len) {
+#if KV_AVX2_CLONES
+  if constexpr (Avx2 && Step != 0) {
+    readRunAvx2<Mode, Step>(ring, index, out, len);
+    return;
+  }
+#endif
+  readRun<Mode, Step>(ring, index, step, out, len);
+}
+
+template <int Mode, uint32_t Step, bool Avx2>
 void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
   constexpr uint32_t MASK = KV_Effect_Tolvar::MASK;
+  if constexpr (Step != 0) step = Step;
+  // Most blocks read inside the ring in one run.
+  if (index + uint64_t{step} * static_cast<uint32_t>(n - 1) <= MASK) {
+    readRunIn<Mode, Step, Avx2>(ring, index, step, out, n);
+    return;
+  }
   for (int32_t i = 0; i < n;) {
     // The reads left before the index passes the end of the ring.
     const uint32_t before = (MASK - index) / step + 1;
     const int32_t len = static_cast<int32_t>(std::min<uint32_t>(before, static_cast<uint32_t>(n - i)));
-    readRun<Mode, Step>(ring, index, step, out + i, len);
+    readRunIn<Mode, Step, Avx2>(ring, index, step, out + i, len);
     index = (index + static_cast<uint32_t>(len) * step) & MASK;
     i += len;
   }
@@ -389,9 +518,16 @@ void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, 
 // The read for the mode, with the steps the product uses (2 and 3) written out.
 template <int Mode>
 void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
-  if (step == 2) readRing<Mode, 2>(ring, index, step, out, n);
-  else if (step == 3) readRing<Mode, 3>(ring, index, step, out, n);
-  else readRing<Mode, 0>(ring, index, step, out, n);
+#if KV_AVX2_CLONES
+  if (KV_avx2 && (step == 2 || step == 3)) {
+    if (step == 2) readRing<Mode, 2, true>(ring, index, step, out, n);
+    else readRing<Mode, 3, true>(ring, index, step, out, n);
+    return;
+  }
+#endif
+  if (step == 2) readRing<Mode, 2, false>(ring, index, step, out, n);
+  else if (step == 3) readRing<Mode, 3, false>(ring, index, step, out, n);
+  else readRing<Mode, 0, false>(ring, index, step, out, n);
 }
 
 }  // namespace
@@ -399,20 +535,12 @@ void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, 
 void KV_Effect_Tolvar::process() {
   const Block b = blockOf(input, output);
   if (b.n <= 0) return;
-  const int32_t clk = clock;
-  const Settings set{k, rand, stab, static_cast<long double>(clk) * lagTime};
-  const int32_t* in = input->main;
-  for (int32_t i = 0; i < b.n;) {
-    const int32_t c = nextCrossing(in, i, b.n, i == 0 ? previous : in[i - 1]);
-    append(in + i, c - i);
-    if (c == b.n) break;
-    take(in[c], set);
-    i = c + 1;
-  }
+  const uint32_t step = k;
+  const Timing& tm = timingOf(clock, step);
+  write(input->main, b.n, Settings{step, rand, stab, tm.guarded});
 
   const int32_t m = mode;
-  const uint32_t step = set.k;
-  const uint32_t index = (readPos - blockLag(clk, step)) & MASK;
+  const uint32_t index = (readPos - tm.lag) & MASK;
   int32_t* out = output->main;
   if (m == KV_MODE_SET) readRing<KV_MODE_SET>(ring, index, step, out, b.written);
   else if (m == KV_MODE_ADD) readRing<KV_MODE_ADD>(ring, index, step, out, b.written);

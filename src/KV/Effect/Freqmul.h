@@ -54,24 +54,30 @@ struct KV_Effect_Tolvar : KV_Effect {
   bool fits(uint32_t candidateK) const;
 
  private:
-  // The read lag of the last block and what it was computed from (the audio thread's own):
-  // computed again only when the clock or k changes.
-  struct LagCache {
+  // What a block needs of the clock and k, computed again only when either changes (the audio
+  // thread's own): the read lag, and the longest period the slope guard may still reject (a
+  // whole number of samples: a period is longer than the look-back, clock x lag time, exactly
+  // when its length exceeds this).
+  struct Timing {
     int32_t clock = -1;
     uint32_t k = 0;
     uint32_t lag = 0;
-  } lagCache;
-  uint32_t blockLag(int32_t clk, uint32_t step);
+    int64_t guarded = 0;
+  } timing;
+  const Timing& timingOf(int32_t clk, uint32_t step);
 
   // The options as one block sees them, read once at its start.
   struct Settings {
     uint32_t k;
     double rand, stab;
-    long double lookBack;  // clock x lag time, in samples
+    int64_t guarded;
   };
-  void take(int32_t x, const Settings& set);
-  void append(const int32_t* x, int32_t len);
-  void writeCopies(int32_t x, uint32_t h, uint32_t factor);
+  // The block's input into the ring, period by period.
+  void write(const int32_t* in, int32_t n, const Settings& set);
+  // The crossing x, `before` being the sample before it.
+  void take(int32_t x, int32_t before, const Settings& set);
+  void append(const int32_t* x, uint32_t len);
+  void writeCopies(int32_t s, uint32_t h, uint32_t factor);
   void writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, uint32_t count);
 };
 

@@ -8,6 +8,7 @@
 
 #include "EffectTest.h"
 #include "KV/Effect/Freqmul.h"
+#include "KV/Effect/Lanes.h"
 
 namespace {
 
@@ -267,21 +268,45 @@ TEST_F(Tolvar, WorkedExampleTriples) {
   EXPECT_EQ(e->readPos, 18u);
 }
 
+#if KV_AVX2_CLONES
+// The four-lane form, on a processor that has it.
+KV_AVX2_FMA void truncatedQuotients(const double* numerators, double reciprocal, int32_t* out) {
+  const __m128i q = KV_truncatedQuotient4(_mm256_loadu_pd(numerators), _mm256_set1_pd(reciprocal));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), q);
+}
+#endif
+
 // The copies divide through a reciprocal: for every period length the ring allows, numerators
-// on and beside each whole quotient, near the ends of the 32-bit range and far beyond it give
-// the truncation of the exact quotient (and INT32_MIN outside the range).
+// on and beside each whole quotient, near the ends of the 32-bit range, far beyond it and just
+// below 2^48 give the truncation of the exact quotient (and INT32_MIN outside the range), one
+// at a time and four at a time.
 TEST(TolvarQuotient, ReciprocalGivesTheExactTruncation) {
+#if KV_AVX2_CLONES
+  const bool lanes = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+#endif
   for (int64_t d = 1; d < KV_Effect_Tolvar::RING; ++d) {
     const double r = 1.0 / static_cast<double>(d);
+    std::vector<double> numerators;
+    std::vector<int32_t> expected;
     for (int64_t a : {int64_t{0}, int64_t{1}, int64_t{46341}, INT64_C(2147483646), INT64_C(2147483647),
-                      INT64_C(2147483648), INT64_C(1) << 33})
+                      INT64_C(2147483648), INT64_C(1) << 33, ((INT64_C(1) << 48) - 1) / d})
       for (int64_t f : {int64_t{0}, int64_t{1}, d - 1})
         for (int64_t q : {a * d + f, -(a * d + f)}) {
           if (q >= (INT64_C(1) << 48) || q <= -(INT64_C(1) << 48)) continue;
           const int64_t exact = q / d;
-          const int32_t expected = exact >= INT32_MIN && exact <= INT32_MAX ? static_cast<int32_t>(exact) : INT32_MIN;
-          ASSERT_EQ(KV_truncatedQuotient(static_cast<double>(q), r), expected) << q << " / " << d;
+          expected.push_back(exact >= INT32_MIN && exact <= INT32_MAX ? static_cast<int32_t>(exact) : INT32_MIN);
+          numerators.push_back(static_cast<double>(q));
+          ASSERT_EQ(KV_truncatedQuotient(numerators.back(), r), expected.back()) << q << " / " << d;
         }
+#if KV_AVX2_CLONES
+    if (!lanes) continue;
+    for (size_t j = 0; j + 4 <= numerators.size(); j += 4) {
+      int32_t q[4];
+      truncatedQuotients(numerators.data() + j, r, q);
+      for (size_t l = 0; l < 4; ++l)
+        ASSERT_EQ(q[l], expected[j + l]) << numerators[j + l] << " / " << d << " in lane " << l;
+    }
+#endif
   }
 }
 
@@ -353,6 +378,44 @@ TEST_F(Tolvar, CrossingAtExactlyZero) {
   // rises from the initial -1. At clock 0 every crossing is taken.
   const std::vector<int32_t> x{0, 0, 5, -5, 0, 0, 3, -3, 0};
   EXPECT_EQ(acceptances(tolvar(2, 0), x), (std::vector<int>{0, 4, 8}));
+}
+
+// Runs of negative and non-negative samples of random lengths, 0 among them, in blocks of
+// random lengths: at clock 0 with k = 1 every crossing is taken and copies nothing, so the last
+// period start and the slope average after each block follow from the crossings alone.
+TEST_F(Tolvar, EveryCrossingIsFoundAtAnyPlaceInTheBlock) {
+  std::mt19937 gen(11);
+  auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(gen); };
+  std::vector<int32_t> x;
+  while (x.size() < 20000) {
+    const bool rising = x.size() % 2 == 0;
+    for (int run = pick(1, 40); run > 0; --run) x.push_back(rising ? pick(-1, 3) * pick(0, 1000) : -pick(1, 3000));
+    if (rising && x.back() < 0) x.back() = 0;
+  }
+  forEachLoopForm([&] {
+    auto* e = tolvar(1, 0);
+    const long double stab = static_cast<double>(e->stab);
+    int32_t before = -1;
+    uint32_t start = 0;
+    double average = 0.0;
+    for (size_t pos = 0; pos < x.size();) {
+      const int32_t n = static_cast<int32_t>(std::min<size_t>(pick(1, 70), x.size() - pos));
+      for (int32_t i = 0; i < n; ++i) {
+        const int32_t v = x[pos + i];
+        if (before < 0 && v >= 0) {
+          start = static_cast<uint32_t>(pos + i + 1) & KV_Effect_Tolvar::MASK;
+          average = static_cast<double>((1.0L - stab) * (v - before) + stab * average);
+        }
+        before = v;
+      }
+      stream(std::vector<int32_t>(x.begin() + pos, x.begin() + pos + n), n);
+      ASSERT_EQ(e->periodStart, start) << "block at " << pos << ", length " << n;
+      ASSERT_EQ(e->averageSlope, average) << "block at " << pos << ", length " << n;
+      pos += n;
+    }
+    objects.remove(e);
+    EXPECT_EQ(KV_OK, run("%o -delete", e));
+  });
 }
 
 TEST_F(Freqmul, CrossingAtExactlyZero) {
@@ -565,6 +628,42 @@ TEST_F(Tolvar, ModesSetAndAddOnly) {
     objects.remove(e);
     EXPECT_EQ(KV_OK, run("%o -delete", e));
   }
+}
+
+// Blocks of random lengths read every k-th sample of the ring from the read position less the
+// lag, over the ring's end too, set or added to what the output held.
+TEST_F(Tolvar, ReadsEveryKthSampleOfTheRing) {
+  std::mt19937 gen(5);
+  auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(gen); };
+  forEachLoopForm([&] {
+    for (int k : {2, 3, 5})
+      for (const char* word : {"set", "add"}) {
+        SCOPED_TRACE(testing::Message() << "k " << k << ", " << word);
+        auto* e = tolvar(k, 48000);
+        EXPECT_EQ(run("%o -mode %s", e, word), KV_OK);
+        const bool add = !std::strcmp(word, "add");
+        for (int samples = 0; samples < 40000;) {
+          const int32_t n = pick(1, 512);
+          pipe->blockLength = n;
+          std::vector<int32_t> held(n);
+          for (int32_t i = 0; i < n; ++i) {
+            in->main[i] = pick(INT32_MIN, INT32_MAX);
+            out->main[i] = held[i] = pick(INT32_MIN, INT32_MAX);
+          }
+          const uint32_t index = e->readPos - e->lag();
+          pipe->process();
+          for (int32_t i = 0; i < n; ++i) {
+            const int32_t r = e->ring[(index + static_cast<uint32_t>(i * k)) & KV_Effect_Tolvar::MASK];
+            ASSERT_EQ(out->main[i], add ? static_cast<int32_t>(static_cast<uint32_t>(held[i]) + static_cast<uint32_t>(r)) : r)
+                << "sample " << samples + i;
+          }
+          samples += n;
+        }
+        objects.remove(e);
+        EXPECT_EQ(KV_OK, run("%o -delete", e));
+      }
+  });
+  pipe->blockLength = 512;
 }
 
 TEST_F(Freqmul, OverwritesInEveryMode) {
