@@ -240,23 +240,24 @@ KV_AVX2_FMA void copyRunAvx2(const CopyFormula f, uint32_t i0, uint32_t len, int
   const __m256i s = _mm256_set1_epi32(f.s);
   const __m256d four = _mm256_set1_pd(4.0);
   __m256d i = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(i0)), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
+  // w, m and b move along with the samples: t counts them.
   uint32_t t = 0;
-  for (; t + 8 <= len; t += 8) {
-    // s - b[-t], s - b[-t - 1], ..., s - b[-t - 7]
-    const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - t - 7))));
-    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), m + t);
+  for (; t + 8 <= len; t += 8, w += 8, m += 8, b -= 8) {
+    // s - b[0], s - b[-1], ..., s - b[-7]
+    const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - 7))));
+    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), m);
     i = _mm256_add_pd(i, four);
-    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), m + t + 4);
+    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), m + 4);
     i = _mm256_add_pd(i, four);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + t), _mm256_set_m128i(high, low));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm256_set_m128i(high, low));
   }
   if (t + 4 <= len) {
-    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - t - 3)), 0x1B);
+    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - 3)), 0x1B);
     const __m128i rev = _mm_sub_epi32(_mm256_castsi256_si128(s), back);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w + t), copyLanes<Crossfade>(f, i, rev, m + t));
-    t += 4;
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), copyLanes<Crossfade>(f, i, rev, m));
+    t += 4, w += 4, m += 4, b -= 4;
   }
-  if (t < len) copyRun<Crossfade>(f, i0 + t, len - t, w + t, m + t, b - t);
+  if (t < len) copyRun<Crossfade>(f, i0 + t, len - t, w, m, b);
 }
 #endif
 
