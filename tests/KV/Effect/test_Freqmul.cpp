@@ -381,13 +381,14 @@ TEST_F(Tolvar, CrossingAtExactlyZero) {
 }
 
 // Runs of negative and non-negative samples of random lengths, 0 among them, in blocks of
-// random lengths: at clock 0 with k = 1 every crossing is taken and copies nothing, so the last
-// period start and the slope average after each block follow from the crossings alone.
+// random lengths: at clock 0 with k = 1 every crossing is taken and copies nothing, so the ring
+// holds the input as it came, over its end too, and the last period start and the slope average
+// after each block follow from the crossings alone.
 TEST_F(Tolvar, EveryCrossingIsFoundAtAnyPlaceInTheBlock) {
   std::mt19937 gen(11);
   auto pick = [&](int32_t lo, int32_t hi) { return std::uniform_int_distribution<int32_t>(lo, hi)(gen); };
   std::vector<int32_t> x;
-  while (x.size() < 20000) {
+  while (x.size() < 40000) {
     const bool rising = x.size() % 2 == 0;
     for (int run = pick(1, 40); run > 0; --run) x.push_back(rising ? pick(-1, 3) * pick(0, 1000) : -pick(1, 3000));
     if (rising && x.back() < 0) x.back() = 0;
@@ -409,6 +410,12 @@ TEST_F(Tolvar, EveryCrossingIsFoundAtAnyPlaceInTheBlock) {
         before = v;
       }
       stream(std::vector<int32_t>(x.begin() + pos, x.begin() + pos + n), n);
+      ASSERT_EQ(ringAt(e, static_cast<uint32_t>(pos + 1), n), std::vector<int32_t>(x.begin() + pos, x.begin() + pos + n))
+          << "block at " << pos << ", length " << n;
+      ASSERT_EQ(e->writePos, static_cast<uint32_t>(pos + n) & KV_Effect_Tolvar::MASK);
+      // Nothing past the block: the next place still holds the sample of a ring before.
+      const int64_t ago = static_cast<int64_t>(pos + n) - KV_Effect_Tolvar::RING;
+      ASSERT_EQ(e->ring[(pos + n + 1) & KV_Effect_Tolvar::MASK], ago >= 0 ? x[ago] : 0);
       ASSERT_EQ(e->periodStart, start) << "block at " << pos << ", length " << n;
       ASSERT_EQ(e->averageSlope, average) << "block at " << pos << ", length " << n;
       pos += n;
