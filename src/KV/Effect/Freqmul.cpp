@@ -63,9 +63,12 @@ int64_t guardedLength(long double lookBack) {
 
 }  // namespace
 
-const KV_Effect_Tolvar::Timing& KV_Effect_Tolvar::timingOf(int32_t clk, uint32_t step) {
-  if (clk != timing.clock || step != timing.k)
-    timing = {clk, step, tolvarLag(clk, lagTime, step), guardedLength(static_cast<long double>(clk) * lagTime)};
+void KV_Effect_Tolvar::retime(int32_t clk, uint32_t step) {
+  timing = {clk, step, tolvarLag(clk, lagTime, step), guardedLength(static_cast<long double>(clk) * lagTime)};
+}
+
+inline const KV_Effect_Tolvar::Timing& KV_Effect_Tolvar::timingOf(int32_t clk, uint32_t step) {
+  if (clk != timing.clock || step != timing.k) [[unlikely]] retime(clk, step);
   return timing;
 }
 
@@ -322,6 +325,16 @@ inline uint32_t crossingMarks(const int32_t* x) {
   const __m128i high = _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1));
   return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(low)) | _mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
 }
+
+// crossingMarks of x[0 ... 8) with `before` standing for x[-1].
+inline uint32_t firstCrossingMarks(const int32_t* x, int32_t before) {
+  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+  const __m128i lead = _mm_or_si128(_mm_slli_si128(a, 4), _mm_cvtsi32_si128(before));  // before, x0, x1, x2
+  const __m128i low = _mm_andnot_si128(a, lead);
+  const __m128i high = _mm_andnot_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 4)),
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 3)));
+  return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(low)) | _mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
+}
 #endif
 
 // The first j in [i, n) with x[j - 1] < 0 <= x[j], or n; 1 <= i. Eight samples at a time, and
@@ -340,6 +353,18 @@ int32_t crossingFrom(const int32_t* x, int32_t i, int32_t n) {
   return n;
 }
 
+// The first j in [0, n) with x[j - 1] < 0 <= x[j], `before` standing for x[-1], or n; 1 <= n.
+int32_t firstCrossing(const int32_t* x, int32_t n, int32_t before) {
+#if defined(__SSE2__)
+  if (n >= 8) {
+    if (const uint32_t marks = firstCrossingMarks(x, before)) return std::countr_zero(marks);
+    return crossingFrom(x, 8, n);
+  }
+#endif
+  if (before < 0 && x[0] >= 0) return 0;
+  return crossingFrom(x, 1, n);
+}
+
 #if KV_AVX2_CLONES
 // crossingMarks of x[0 ... 16).
 KV_AVX2 inline uint32_t crossingMarks16(const int32_t* x) {
@@ -351,15 +376,35 @@ KV_AVX2 inline uint32_t crossingMarks16(const int32_t* x) {
                                _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
 }
 
+// crossingMarks16 of x[0 ... 16) with `before` standing for x[-1].
+KV_AVX2 inline uint32_t firstCrossingMarks16(const int32_t* x, int32_t before) {
+  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
+  const __m256i shifted = _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
+  const __m256i lead = _mm256_blend_epi32(shifted, _mm256_set1_epi32(before), 0x01);  // before, x0 ... x6
+  const __m256i low = _mm256_andnot_si256(a, lead);
+  const __m256i high = _mm256_andnot_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 8)),
+                                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 7)));
+  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(low)) |
+                               _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
+}
+
 // crossingFrom sixteen samples at a time.
-KV_AVX2 int32_t crossingFromAvx2(const int32_t* x, int32_t i, int32_t n) {
+KV_AVX2 inline int32_t crossingFromAvx2(const int32_t* x, int32_t i, int32_t n) {
   for (; i + 16 <= n; i += 16)
     if (const uint32_t marks = crossingMarks16(x + i)) return i + std::countr_zero(marks);
-  if (i < n && n >= 17) {
+  if (i == n) return n;
+  if (n >= 17) {
     const uint32_t marks = crossingMarks16(x + n - 16) >> (16 - (n - i));
     return marks ? i + std::countr_zero(marks) : n;
   }
   return crossingFrom(x, i, n);
+}
+
+// firstCrossing sixteen samples at a time.
+KV_AVX2 int32_t firstCrossingAvx2(const int32_t* x, int32_t n, int32_t before) {
+  if (n < 16) return firstCrossing(x, n, before);
+  if (const uint32_t marks = firstCrossingMarks16(x, before)) return std::countr_zero(marks);
+  return crossingFromAvx2(x, 16, n);
 }
 #endif
 
@@ -386,22 +431,80 @@ void KV_Effect_Tolvar::append(const int32_t* x, uint32_t len) {
   }
 }
 
-// A rising zero crossing is a sample at or above zero after a negative one; the sample before
-// in[0] is the last of the block before. Written into process(): one call less every block.
-[[gnu::always_inline]] inline void KV_Effect_Tolvar::write(const int32_t* in, int32_t n, const Settings& set) {
+// A block with a rising zero crossing, its first at in[c] (or one that runs over the ring's end,
+// c = n): the samples up to each crossing go into the ring, then the crossing is taken.
+void KV_Effect_Tolvar::writeCrossings(const int32_t* in, int32_t n, int32_t c, uint32_t step) {
+  const Settings set{step, rand, stab, timing.guarded};
   int32_t i = 0;
-  if (previous < 0 && in[0] >= 0) {
-    take(in[0], previous, set);
-    i = 1;
-  }
-  while (i < n) {
-    // in[0] has been looked at already.
-    const int32_t c = crossingFromFast(in, std::max(i, 1), n);
+  for (;;) {
     append(in + i, static_cast<uint32_t>(c - i));
-    if (c == n) break;
-    take(in[c], in[c - 1], set);
+    if (c == n) return;
+    take(in[c], c > 0 ? in[c - 1] : previous, set);
     i = c + 1;
+    c = crossingFromFast(in, i, n);
   }
+}
+
+namespace {
+
+// n samples from `from` to `to`, eight at a time while they last: no library call for a block.
+inline void copyIn(int32_t* to, const int32_t* from, uint32_t n) {
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 8 <= n; i += 8) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 4));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), a);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 4), b);
+  }
+#endif
+  for (; i < n; ++i) to[i] = from[i];
+}
+
+// The first crossing of in[0 ... n), `before` standing for in[-1], or n; the usual block, one
+// without a crossing that fits (at `to`), is copied there too.
+inline int32_t copyUsual(int32_t* to, bool fits, const int32_t* in, int32_t n, int32_t before) {
+  const int32_t c = firstCrossing(in, n, before);
+  if (c == n && fits) copyIn(to, in, static_cast<uint32_t>(n));
+  return c;
+}
+
+#if KV_AVX2_CLONES
+// copyIn eight samples at a time in AVX2 lanes.
+KV_AVX2 inline void copyInAvx2(int32_t* to, const int32_t* from, uint32_t n) {
+  uint32_t i = 0;
+  for (; i + 8 <= n; i += 8)
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
+  for (; i < n; ++i) to[i] = from[i];
+}
+
+// copyUsual in AVX2 lanes.
+KV_AVX2 int32_t copyUsualAvx2(int32_t* to, bool fits, const int32_t* in, int32_t n, int32_t before) {
+  const int32_t c = firstCrossingAvx2(in, n, before);
+  if (c == n && fits) copyInAvx2(to, in, static_cast<uint32_t>(n));
+  return c;
+}
+#endif
+
+// copyUsual through the widest form the processor has.
+inline int32_t copyUsualFast(int32_t* to, bool fits, const int32_t* in, int32_t n, int32_t before) {
+#if KV_AVX2_CLONES
+  if (KV_avx2) return copyUsualAvx2(to, fits, in, n, before);
+#endif
+  return copyUsual(to, fits, in, n, before);
+}
+
+}  // namespace
+
+// A rising zero crossing is a sample at or above zero after a negative one; the sample before
+// in[0] is the last of the block before. The usual block has none and fits before the ring's
+// end: it goes in whole.
+inline void KV_Effect_Tolvar::write(const int32_t* in, int32_t n, uint32_t step) {
+  const uint32_t at = (writePos + 1) & MASK;
+  const bool fits = at + static_cast<uint32_t>(n) <= RING;
+  const int32_t c = copyUsualFast(ring + at, fits, in, n, previous);
+  if (c == n && fits) writePos = (writePos + static_cast<uint32_t>(n)) & MASK;
+  else writeCrossings(in, n, c, step);
   previous = in[n - 1];
 }
 
@@ -531,6 +634,26 @@ void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, 
   else readRing<Mode, 0, false>(ring, index, step, out, n);
 }
 
+#if KV_AVX2_CLONES
+// The usual block's read, [added][step - 2]: one run in AVX2 lanes.
+using ReadRun = void (*)(const int32_t* ring, uint32_t index, int32_t* out, int32_t len);
+constexpr ReadRun usualReads[2][2] = {{readRunAvx2<KV_MODE_SET, 2>, readRunAvx2<KV_MODE_SET, 3>},
+                                      {readRunAvx2<KV_MODE_ADD, 2>, readRunAvx2<KV_MODE_ADD, 3>}};
+#endif
+
+// Every step-th sample of the ring from index on, set or added to out[0 ... n).
+inline void readBlock(bool added, const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
+#if KV_AVX2_CLONES
+  // The usual block: a step of 2 or 3, every read before the ring's end.
+  if (KV_avx2 && step - 2 < 2 && index + step * static_cast<uint32_t>(n) <= KV_Effect_Tolvar::RING) {
+    usualReads[added][step - 2](ring, index, out, n);
+    return;
+  }
+#endif
+  if (added) readRing<KV_MODE_ADD>(ring, index, step, out, n);
+  else readRing<KV_MODE_SET>(ring, index, step, out, n);
+}
+
 }  // namespace
 
 void KV_Effect_Tolvar::process() {
@@ -538,13 +661,13 @@ void KV_Effect_Tolvar::process() {
   if (b.n <= 0) return;
   const uint32_t step = k;
   const Timing& tm = timingOf(clock, step);
-  write(input->main, b.n, Settings{step, rand, stab, tm.guarded});
+  write(input->main, b.n, step);
 
   const int32_t m = mode;
   const uint32_t index = (readPos - tm.lag) & MASK;
   int32_t* out = output->main;
-  if (m == KV_MODE_SET) readRing<KV_MODE_SET>(ring, index, step, out, b.written);
-  else if (m == KV_MODE_ADD) readRing<KV_MODE_ADD>(ring, index, step, out, b.written);
+  // Set or added; the other modes write nothing.
+  if (static_cast<uint32_t>(m) <= KV_MODE_ADD) readBlock(m == KV_MODE_ADD, ring, index, step, out, b.written);
   // The read position follows the whole input, written or not.
   readPos = (readPos + static_cast<uint32_t>(b.n) * step) & MASK;
 }

@@ -65,6 +65,7 @@ struct KV_Effect_Tolvar : KV_Effect {
     int64_t guarded = 0;
   } timing;
   const Timing& timingOf(int32_t clk, uint32_t step);
+  [[gnu::noinline]] void retime(int32_t clk, uint32_t step);
 
   // The options as one block sees them, read once at its start.
   struct Settings {
@@ -73,7 +74,9 @@ struct KV_Effect_Tolvar : KV_Effect {
     int64_t guarded;
   };
   // The block's input into the ring, period by period.
-  void write(const int32_t* in, int32_t n, const Settings& set);
+  void write(const int32_t* in, int32_t n, uint32_t step);
+  // The same from the first crossing c on, or for a block that runs over the ring's end.
+  void writeCrossings(const int32_t* in, int32_t n, int32_t c, uint32_t step);
   // The crossing x, `before` being the sample before it.
   void take(int32_t x, int32_t before, const Settings& set);
   void append(const int32_t* x, uint32_t len);
