@@ -388,23 +388,28 @@ KV_AVX2 inline uint32_t firstCrossingMarks16(const int32_t* x, int32_t before) {
                                _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
 }
 
-// crossingFrom sixteen samples at a time.
-KV_AVX2 inline int32_t crossingFromAvx2(const int32_t* x, int32_t i, int32_t n) {
-  for (; i + 16 <= n; i += 16)
+// x[0 ... 16) to `to`.
+KV_AVX2 inline void copy16(int32_t* to, const int32_t* x) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 8), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 8)));
+}
+
+// crossingFrom sixteen samples at a time. With Copy (and 16 <= i), the samples of every look
+// that finds no crossing also go to `to` + their place: all of x[i ... n) when there is none.
+template <bool Copy = false>
+KV_AVX2 inline int32_t crossingFromAvx2(const int32_t* x, int32_t i, int32_t n, int32_t* to = nullptr) {
+  for (; i + 16 <= n; i += 16) {
     if (const uint32_t marks = crossingMarks16(x + i)) return i + std::countr_zero(marks);
+    if constexpr (Copy) copy16(to + i, x + i);
+  }
   if (i == n) return n;
   if (n >= 17) {
     const uint32_t marks = crossingMarks16(x + n - 16) >> (16 - (n - i));
-    return marks ? i + std::countr_zero(marks) : n;
+    if (marks) return i + std::countr_zero(marks);
+    if constexpr (Copy) copy16(to + n - 16, x + n - 16);
+    return n;
   }
   return crossingFrom(x, i, n);
-}
-
-// firstCrossing sixteen samples at a time.
-KV_AVX2 int32_t firstCrossingAvx2(const int32_t* x, int32_t n, int32_t before) {
-  if (n < 16) return firstCrossing(x, n, before);
-  if (const uint32_t marks = firstCrossingMarks16(x, before)) return std::countr_zero(marks);
-  return crossingFromAvx2(x, 16, n);
 }
 #endif
 
@@ -470,19 +475,14 @@ inline int32_t copyUsual(int32_t* to, bool fits, const int32_t* in, int32_t n, i
 }
 
 #if KV_AVX2_CLONES
-// copyIn eight samples at a time in AVX2 lanes.
-KV_AVX2 inline void copyInAvx2(int32_t* to, const int32_t* from, uint32_t n) {
-  uint32_t i = 0;
-  for (; i + 8 <= n; i += 8)
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + i), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from + i)));
-  for (; i < n; ++i) to[i] = from[i];
-}
-
-// copyUsual in AVX2 lanes.
+// copyUsual sixteen samples at a time in AVX2 lanes, copying as it looks: the looks before the
+// first crossing go where they would go anyway, and a block without one is in whole.
 KV_AVX2 int32_t copyUsualAvx2(int32_t* to, bool fits, const int32_t* in, int32_t n, int32_t before) {
-  const int32_t c = firstCrossingAvx2(in, n, before);
-  if (c == n && fits) copyInAvx2(to, in, static_cast<uint32_t>(n));
-  return c;
+  if (n < 16) return copyUsual(to, fits, in, n, before);
+  if (const uint32_t marks = firstCrossingMarks16(in, before)) return std::countr_zero(marks);
+  if (!fits) return crossingFromAvx2(in, 16, n);
+  copy16(to, in);
+  return crossingFromAvx2<true>(in, 16, n, to);
 }
 #endif
 
