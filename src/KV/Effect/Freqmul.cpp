@@ -164,6 +164,7 @@ namespace {
 struct CopyFormula {
   int32_t s;
   double n, r;  // the period's length and its reciprocal
+  double raised;  // the reciprocal as the four-lane quotient takes it
 
   static double reversed(int32_t s, int32_t b) { return KV_wrapSub(s, b); }
   double crossfade(double i, double m, double t) const { return i * m + (n - i) * t; }
@@ -233,7 +234,7 @@ KV_AVX2_FMA inline __m128i copyLanes(const CopyFormula& f, __m256d i, __m128i re
   } else {
     numerator = _mm256_fmsub_pd(t, n, _mm256_mul_pd(_mm256_set1_pd(f.s), i));
   }
-  return KV_truncatedQuotient4(numerator, _mm256_set1_pd(f.r));
+  return KV_truncatedQuotient4(numerator, _mm256_set1_pd(f.raised));
 }
 
 // copyRun eight samples at a time in AVX2 lanes.
@@ -281,7 +282,8 @@ void copyRunFast(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, co
 // The same copies when all of them fit in the ring beside the period: written run by run,
 // divided through the reciprocal.
 void KV_Effect_Tolvar::writeCopiesApart(int32_t s, uint32_t h, uint32_t factor, uint32_t count) {
-  const CopyFormula f{s, static_cast<double>(count), 1.0 / static_cast<double>(count)};
+  const double r = 1.0 / static_cast<double>(count);
+  const CopyFormula f{s, static_cast<double>(count), r, KV_raisedReciprocal(r)};
   for (uint32_t j = 0; j + 1 < factor; ++j) {
     const uint32_t from = (writePos + j * count) & MASK;
     forRuns(ring, count, from, periodStart, h - 1,

@@ -35,18 +35,19 @@ KV_AVX2 inline __m256i KV_reverse8(__m256i v) {
 // Loops that also multiply and add in one step; they run where the processor has both.
 #define KV_AVX2_FMA __attribute__((target("avx2,fma")))
 
+// 1.0 / d rounded, raised by a factor 1 + 2^-48: what KV_truncatedQuotient4 multiplies by.
+inline double KV_raisedReciprocal(double reciprocal) { return reciprocal * (1.0 + 0x1p-48); }
+
 // Four numerators / d truncated toward zero, as KV_truncatedQuotient gives them: whole
-// numerators below 2^48 in magnitude, 0 < d < 2^15, reciprocal = 1.0 / d rounded, INT32_MIN for a
-// quotient outside the 32-bit range. One fused step gives numerator x reciprocal + 2^-17, with
-// the numerator's sign on the 2^-17, rounded once: q = numerator / d, the reciprocal is
-// 1/d (1 + e) with |e| <= 2^-53, so below 2^31 the exact product is within |q| 2^-53 < 2^-22
-// of q, and the one rounding moves a sum below 2^31 + 1 by at most 2^-22 more. The magnitude
-// comes out within 2^-21 of |q| + 2^-17: a whole |q| lands between |q| and |q| + 2^-16, and a
-// |q| that is not whole lies at least 1/d > 2^-15 from the next whole number, so the truncation
-// is that of |q| either way, and a |q| below 2^31 stays below it. A |q| at or beyond 2^31
-// gives a sum at or beyond 2^31, which converts to INT32_MIN, as does -2^31 itself.
-KV_AVX2_FMA inline __m128i KV_truncatedQuotient4(__m256d numerator, __m256d reciprocal) {
-  const __m256d lift = _mm256_or_pd(_mm256_set1_pd(0x1p-17), _mm256_and_pd(_mm256_set1_pd(-0.0), numerator));
-  return _mm256_cvttpd_epi32(_mm256_fmadd_pd(numerator, reciprocal, lift));
+// numerators below 2^48 in magnitude, 0 < d < 2^15, raised = KV_raisedReciprocal(1.0 / d
+// rounded), INT32_MIN for a quotient outside the 32-bit range. q = numerator / d; the three
+// roundings (1 / d, the raise, the product) each stay within 2^-53 of their exact values, so the
+// product is q (1 + h) with 2^-48 - 2^-51 < h < 2^-48 + 2^-51: its magnitude lies above |q|
+// (or is 0) by less than 2^31 2^-47 = 2^-16 wherever |q| < 2^31. A whole |q| then truncates to
+// itself, and a |q| that is not whole lies at least 1/d > 2^-15 below the next whole number,
+// so it truncates as |q| does, the sign coming along. A |q| at or beyond 2^31 gives a product
+// beyond 2^31, which converts to INT32_MIN.
+KV_AVX2_FMA inline __m128i KV_truncatedQuotient4(__m256d numerator, __m256d raised) {
+  return _mm256_cvttpd_epi32(_mm256_mul_pd(numerator, raised));
 }
 #endif

@@ -271,7 +271,8 @@ TEST_F(Tolvar, WorkedExampleTriples) {
 #if KV_AVX2_CLONES
 // The four-lane form, on a processor that has it.
 KV_AVX2_FMA void truncatedQuotients(const double* numerators, double reciprocal, int32_t* out) {
-  const __m128i q = KV_truncatedQuotient4(_mm256_loadu_pd(numerators), _mm256_set1_pd(reciprocal));
+  const __m256d raised = _mm256_set1_pd(KV_raisedReciprocal(reciprocal));
+  const __m128i q = KV_truncatedQuotient4(_mm256_loadu_pd(numerators), raised);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), q);
 }
 #endif
