@@ -182,7 +182,9 @@ inline __m128i quotients(__m128d numerator, __m128d reciprocal) {
   return _mm_sub_epi32(_mm_xor_si128(whole, negative), negative);
 }
 
-inline __m128d pairOf(const int32_t* p) { return _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))); }
+inline __m128d pairOf(const int32_t* p) {
+  return _mm_cvtepi32_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
 // b[0] and b[-1], in that order.
 inline __m128i backwardPair(const int32_t* b) {
   return _mm_shuffle_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(b - 1)), 0x01);
@@ -319,23 +321,23 @@ void KV_Effect_Tolvar::take(int32_t x, int32_t before, const Settings& set) {
 namespace {
 
 #if defined(__SSE2__)
-// Bit j set where x[j - 1] < 0 <= x[j], for j = 0 ... 7: the sign bit of x[j - 1] & ~x[j].
-inline uint32_t crossingMarks(const int32_t* x) {
-  const __m128i* p = reinterpret_cast<const __m128i*>(x);
-  const __m128i* q = reinterpret_cast<const __m128i*>(x - 1);
-  const __m128i low = _mm_andnot_si128(_mm_loadu_si128(p), _mm_loadu_si128(q));
-  const __m128i high = _mm_andnot_si128(_mm_loadu_si128(p + 1), _mm_loadu_si128(q + 1));
+// Bit j set where the sample before x[j] is negative and x[j] is not, for j = 0 ... 7, from the
+// four samples before each half and the halves themselves: the sign bit of before & ~x.
+inline uint32_t marksOf(__m128i before0, __m128i x0, __m128i before4, __m128i x4) {
+  const __m128i low = _mm_andnot_si128(x0, before0), high = _mm_andnot_si128(x4, before4);
   return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(low)) | _mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
 }
 
+inline __m128i load4(const int32_t* x) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(x)); }
+
+// Bit j set where x[j - 1] < 0 <= x[j], for j = 0 ... 7.
+inline uint32_t crossingMarks(const int32_t* x) { return marksOf(load4(x - 1), load4(x), load4(x + 3), load4(x + 4)); }
+
 // crossingMarks of x[0 ... 8) with `before` standing for x[-1].
 inline uint32_t firstCrossingMarks(const int32_t* x, int32_t before) {
-  const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x));
+  const __m128i a = load4(x);
   const __m128i lead = _mm_or_si128(_mm_slli_si128(a, 4), _mm_cvtsi32_si128(before));  // before, x0, x1, x2
-  const __m128i low = _mm_andnot_si128(a, lead);
-  const __m128i high = _mm_andnot_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 4)),
-                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + 3)));
-  return static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(low)) | _mm_movemask_ps(_mm_castsi128_ps(high)) << 4);
+  return marksOf(lead, a, load4(x + 3), load4(x + 4));
 }
 #endif
 
@@ -368,32 +370,32 @@ int32_t firstCrossing(const int32_t* x, int32_t n, int32_t before) {
 }
 
 #if KV_AVX2_CLONES
-// crossingMarks of x[0 ... 16).
-KV_AVX2 inline uint32_t crossingMarks16(const int32_t* x) {
-  const __m256i* p = reinterpret_cast<const __m256i*>(x);
-  const __m256i* q = reinterpret_cast<const __m256i*>(x - 1);
-  const __m256i low = _mm256_andnot_si256(_mm256_loadu_si256(p), _mm256_loadu_si256(q));
-  const __m256i high = _mm256_andnot_si256(_mm256_loadu_si256(p + 1), _mm256_loadu_si256(q + 1));
+// marksOf for sixteen samples, in two halves of eight.
+KV_AVX2 inline uint32_t marksOf16(__m256i before0, __m256i x0, __m256i before8, __m256i x8) {
+  const __m256i low = _mm256_andnot_si256(x0, before0), high = _mm256_andnot_si256(x8, before8);
   return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(low)) |
                                _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
+}
+
+KV_AVX2 inline __m256i load8(const int32_t* x) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x)); }
+
+// crossingMarks of x[0 ... 16).
+KV_AVX2 inline uint32_t crossingMarks16(const int32_t* x) {
+  return marksOf16(load8(x - 1), load8(x), load8(x + 7), load8(x + 8));
 }
 
 // crossingMarks16 of x[0 ... 16) with `before` standing for x[-1].
 KV_AVX2 inline uint32_t firstCrossingMarks16(const int32_t* x, int32_t before) {
-  const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x));
+  const __m256i a = load8(x);
   const __m256i shifted = _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(0, 0, 1, 2, 3, 4, 5, 6));
   const __m256i lead = _mm256_blend_epi32(shifted, _mm256_set1_epi32(before), 0x01);  // before, x0 ... x6
-  const __m256i low = _mm256_andnot_si256(a, lead);
-  const __m256i high = _mm256_andnot_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 8)),
-                                           _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 7)));
-  return static_cast<uint32_t>(_mm256_movemask_ps(_mm256_castsi256_ps(low)) |
-                               _mm256_movemask_ps(_mm256_castsi256_ps(high)) << 8);
+  return marksOf16(lead, a, load8(x + 7), load8(x + 8));
 }
 
 // x[0 ... 16) to `to`.
 KV_AVX2 inline void copy16(int32_t* to, const int32_t* x) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x)));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 8), _mm256_loadu_si256(reinterpret_cast<const __m256i*>(x + 8)));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to), load8(x));
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(to + 8), load8(x + 8));
 }
 
 // crossingFrom sixteen samples at a time. With Copy (and 16 <= i), the samples of every look
@@ -454,25 +456,11 @@ void KV_Effect_Tolvar::writeCrossings(const int32_t* in, int32_t n, int32_t c, u
 
 namespace {
 
-// n samples from `from` to `to`, eight at a time while they last: no library call for a block.
-inline void copyIn(int32_t* to, const int32_t* from, uint32_t n) {
-  uint32_t i = 0;
-#if defined(__SSE2__)
-  for (; i + 8 <= n; i += 8) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
-    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i + 4));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), a);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i + 4), b);
-  }
-#endif
-  for (; i < n; ++i) to[i] = from[i];
-}
-
 // The first crossing of in[0 ... n), `before` standing for in[-1], or n; the usual block, one
 // without a crossing that fits (at `to`), is copied there too.
 inline int32_t copyUsual(int32_t* to, bool fits, const int32_t* in, int32_t n, int32_t before) {
   const int32_t c = firstCrossing(in, n, before);
-  if (c == n && fits) copyIn(to, in, static_cast<uint32_t>(n));
+  if (c == n && fits) std::memcpy(to, in, sizeof(int32_t) * static_cast<size_t>(n));
   return c;
 }
 
@@ -636,22 +624,8 @@ void readRing(const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, 
   else readRing<Mode, 0, false>(ring, index, step, out, n);
 }
 
-#if KV_AVX2_CLONES
-// The usual block's read, [added][step - 2]: one run in AVX2 lanes.
-using ReadRun = void (*)(const int32_t* ring, uint32_t index, int32_t* out, int32_t len);
-constexpr ReadRun usualReads[2][2] = {{readRunAvx2<KV_MODE_SET, 2>, readRunAvx2<KV_MODE_SET, 3>},
-                                      {readRunAvx2<KV_MODE_ADD, 2>, readRunAvx2<KV_MODE_ADD, 3>}};
-#endif
-
 // Every step-th sample of the ring from index on, set or added to out[0 ... n).
 inline void readBlock(bool added, const int32_t* ring, uint32_t index, uint32_t step, int32_t* out, int32_t n) {
-#if KV_AVX2_CLONES
-  // The usual block: a step of 2 or 3, every read before the ring's end.
-  if (KV_avx2 && step - 2 < 2 && index + step * static_cast<uint32_t>(n) <= KV_Effect_Tolvar::RING) {
-    usualReads[added][step - 2](ring, index, out, n);
-    return;
-  }
-#endif
   if (added) readRing<KV_MODE_ADD>(ring, index, step, out, n);
   else readRing<KV_MODE_SET>(ring, index, step, out, n);
 }
