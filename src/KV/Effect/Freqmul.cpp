@@ -223,16 +223,18 @@ const bool fusedToo = [] {
   return __builtin_cpu_supports("fma") != 0;
 }();
 
-// Four samples of a copy from i on, rev = s - b being the reversed period at them. The
-// numerators are whole numbers below 2^47 and so are their products and sums: fused or not,
-// they come out exact.
+// Four samples of the straight period from m on.
+KV_AVX2_FMA inline __m128i straight4(const int32_t* m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m)); }
+
+// Four samples of a copy from i on, rev = s - b being the reversed period at them and m the
+// straight period (which the ramp does not read). The numerators are whole numbers below 2^47
+// and so are their products and sums: fused or not, they come out exact.
 template <bool Crossfade>
-KV_AVX2_FMA inline __m128i copyLanes(const CopyFormula& f, __m256d i, __m128i rev, const int32_t* m) {
+KV_AVX2_FMA inline __m128i copyLanes(const CopyFormula& f, __m256d i, __m128i rev, __m128i m) {
   const __m256d n = _mm256_set1_pd(f.n), t = _mm256_cvtepi32_pd(rev);
   __m256d numerator;
   if constexpr (Crossfade) {
-    const __m256d mt = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(m)));
-    numerator = _mm256_fmadd_pd(i, mt, _mm256_mul_pd(_mm256_sub_pd(n, i), t));
+    numerator = _mm256_fmadd_pd(i, _mm256_cvtepi32_pd(m), _mm256_mul_pd(_mm256_sub_pd(n, i), t));
   } else {
     numerator = _mm256_fmsub_pd(t, n, _mm256_mul_pd(_mm256_set1_pd(f.s), i));
   }
@@ -251,19 +253,22 @@ KV_AVX2_FMA void copyRunAvx2(const CopyFormula f, uint32_t i0, uint32_t len, int
   for (; t + 8 <= len; t += 8, w += 8, m += 8, b -= 8) {
     // s - b[0], s - b[-1], ..., s - b[-7]
     const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - 7))));
-    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), m);
+    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), straight4(m));
     i = _mm256_add_pd(i, four);
-    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), m + 4);
+    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), straight4(m + 4));
     i = _mm256_add_pd(i, four);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm256_set_m128i(high, low));
   }
-  if (t + 4 <= len) {
-    const __m128i back = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b - 3)), 0x1B);
+  // The last one to seven samples, four lanes at a time; lanes past the run's end are neither
+  // read nor written (a masked load reads nothing there, so b - 3 may lie before the ring).
+  for (; t < len; t += 4, w += 4, m += 4, b -= 4) {
+    const __m128i keep = _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int32_t>(len - t)), _mm_setr_epi32(0, 1, 2, 3));
+    const __m128i back = _mm_shuffle_epi32(_mm_maskload_epi32(b - 3, _mm_shuffle_epi32(keep, 0x1B)), 0x1B);
     const __m128i rev = _mm_sub_epi32(_mm256_castsi256_si128(s), back);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), copyLanes<Crossfade>(f, i, rev, m));
-    t += 4, w += 4, m += 4, b -= 4;
+    const __m128i straight = Crossfade ? _mm_maskload_epi32(m, keep) : __m128i{};
+    _mm_maskstore_epi32(w, keep, copyLanes<Crossfade>(f, i, rev, straight));
+    i = _mm256_add_pd(i, _mm256_set1_pd(4.0));
   }
-  if (t < len) copyRun<Crossfade>(f, i0 + t, len - t, w, m, b);
 }
 #endif
 
