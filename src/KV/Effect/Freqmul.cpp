@@ -241,33 +241,40 @@ KV_AVX2_FMA inline __m128i copyLanes(const CopyFormula& f, __m256d i, __m128i re
   return KV_truncatedQuotient4(numerator, _mm256_set1_pd(f.raised));
 }
 
-// copyRun eight samples at a time in AVX2 lanes.
+// The address of the sample `count` places before p, formed as a number: a masked load from it
+// reads only the lanes inside the ring, though the address itself may lie before the ring.
+inline const int* samplesBefore(const int32_t* p, size_t count) {
+  return reinterpret_cast<const int*>(reinterpret_cast<uintptr_t>(p) - count * sizeof(int32_t));
+}
+
+// copyRun eight samples at a time in AVX2 lanes; t counts the samples done, w[t], m[t] and
+// b[-t] being the next ones.
 template <bool Crossfade>
 KV_AVX2_FMA void copyRunAvx2(const CopyFormula f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m,
                              const int32_t* b) {
   const __m256i s = _mm256_set1_epi32(f.s);
   const __m256d four = _mm256_set1_pd(4.0);
   __m256d i = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(i0)), _mm256_setr_pd(0.0, 1.0, 2.0, 3.0));
-  // w, m and b move along with the samples: t counts them.
-  uint32_t t = 0;
-  for (; t + 8 <= len; t += 8, w += 8, m += 8, b -= 8) {
-    // s - b[0], s - b[-1], ..., s - b[-7]
-    const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - 7))));
-    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), straight4(m));
+  size_t t = 0;
+  for (; t + 8 <= len; t += 8) {
+    // s - b[-t], s - b[-t - 1], ..., s - b[-t - 7]
+    const __m256i back = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(b - t - 7));
+    const __m256i rev = _mm256_sub_epi32(s, KV_reverse8(back));
+    const __m128i low = copyLanes<Crossfade>(f, i, _mm256_castsi256_si128(rev), straight4(m + t));
     i = _mm256_add_pd(i, four);
-    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), straight4(m + 4));
+    const __m128i high = copyLanes<Crossfade>(f, i, _mm256_extracti128_si256(rev, 1), straight4(m + t + 4));
     i = _mm256_add_pd(i, four);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm256_set_m128i(high, low));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w + t), _mm256_set_m128i(high, low));
   }
   // The last one to seven samples, four lanes at a time; lanes past the run's end are neither
-  // read nor written (a masked load reads nothing there, so b - 3 may lie before the ring).
-  for (; t < len; t += 4, w += 4, m += 4, b -= 4) {
+  // read nor written.
+  for (; t < len; t += 4) {
     const __m128i keep = _mm_cmpgt_epi32(_mm_set1_epi32(static_cast<int32_t>(len - t)), _mm_setr_epi32(0, 1, 2, 3));
-    const __m128i back = _mm_shuffle_epi32(_mm_maskload_epi32(b - 3, _mm_shuffle_epi32(keep, 0x1B)), 0x1B);
-    const __m128i rev = _mm_sub_epi32(_mm256_castsi256_si128(s), back);
-    const __m128i straight = Crossfade ? _mm_maskload_epi32(m, keep) : __m128i{};
-    _mm_maskstore_epi32(w, keep, copyLanes<Crossfade>(f, i, rev, straight));
-    i = _mm256_add_pd(i, _mm256_set1_pd(4.0));
+    const __m128i back = _mm_maskload_epi32(samplesBefore(b, t + 3), _mm_shuffle_epi32(keep, 0x1B));
+    const __m128i rev = _mm_sub_epi32(_mm256_castsi256_si128(s), _mm_shuffle_epi32(back, 0x1B));
+    const __m128i straight = Crossfade ? _mm_maskload_epi32(m + t, keep) : __m128i{};
+    _mm_maskstore_epi32(w + t, keep, copyLanes<Crossfade>(f, i, rev, straight));
+    i = _mm256_add_pd(i, four);
   }
 }
 #endif
