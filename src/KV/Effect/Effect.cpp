@@ -15,9 +15,19 @@ bool processorHasAvx2() {
 #endif
 }
 
+bool processorHasFma() {
+#if KV_AVX2_CLONES
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("fma");
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 bool KV_avx2 = processorHasAvx2();
+const bool KV_fma = processorHasFma();
 
 KV_Effect::KV_Effect() {
   if (!KV_currentpipe) return;

@@ -125,6 +125,8 @@ inline bool KV_holds(KV_Buffer* b, int32_t n) { return b && b->main && KV_length
 #endif
 // Whether the AVX2 forms run: set at load from the processor; a test switches it to compare.
 KV_API extern bool KV_avx2;
+// Whether the processor also multiplies and adds in one step (the AVX2 forms that do so need it).
+extern const bool KV_fma;
 
 // Block lengths the fades handle.
 constexpr int32_t KV_MAX_BLOCK = 65535;

@@ -217,12 +217,6 @@ void copyRun(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const 
 }
 
 #if KV_AVX2_CLONES
-// The copies' AVX2 form runs where the processor also has fused multiply-add.
-const bool fusedToo = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("fma") != 0;
-}();
-
 // Four samples of the straight period from m on.
 KV_AVX2_FMA inline __m128i straight4(const int32_t* m) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(m)); }
 
@@ -283,7 +277,8 @@ KV_AVX2_FMA void copyRunAvx2(const CopyFormula f, uint32_t i0, uint32_t len, int
 template <bool Crossfade>
 void copyRunFast(const CopyFormula& f, uint32_t i0, uint32_t len, int32_t* w, const int32_t* m, const int32_t* b) {
 #if KV_AVX2_CLONES
-  if (KV_avx2 && fusedToo) {
+  // The AVX2 form multiplies and adds in one step.
+  if (KV_avx2 && KV_fma) {
     copyRunAvx2<Crossfade>(f, i0, len, w, m, b);
     return;
   }
